@@ -1,0 +1,46 @@
+# Warnings and small helpers shared by every folder.
+add_compile_options(-Wall -Wextra)
+
+# Adds every immediate subfolder of DIR that has a CMakeLists.txt, in name order, so that each
+# part of the player can bring its own tools, tests and benchmarks without touching a shared list.
+function(melvo_add_subdirs dir)
+  set(base ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+  if(EXISTS ${base}/CMakeLists.txt)
+    add_subdirectory(${dir})
+    return()
+  endif()
+  file(GLOB children RELATIVE ${base} ${base}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${base}/${child} AND EXISTS ${base}/${child}/CMakeLists.txt)
+      add_subdirectory(${dir}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# melvo_add_gtest(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l])
+# One test executable; every GoogleTest case becomes a CTest test. Tests run with the Qt
+# offscreen platform and SDL's no-sound driver so that they need neither a display nor a card.
+function(melvo_add_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE MELVO_BIN_DIR="${MELVO_BIN_DIR}"
+                                             MELVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;MELVO_AUDIO_DEVICE=nosound"
+               LABELS "${T_LABELS}" TIMEOUT 300)
+endfunction()
+
+# melvo_add_bench(NAME SOURCES a.cpp LIBS x y)
+function(melvo_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  target_compile_definitions(${name} PRIVATE MELVO_BIN_DIR="${MELVO_BIN_DIR}"
+                                             MELVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endfunction()
