@@ -1,0 +1,48 @@
+// Program entry: the start-up order matters (see each step).
+#include <QApplication>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "library/dataCtr.h"
+#include "shell/HandOff.h"
+#include "shell/ShareMemory.h"
+#include "window/unitMain.h"
+
+namespace {
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+// The area is mapped before anything else and unmapped however the process ends.
+struct TShareMemoryScope {
+  TShareMemoryScope() { OpenShareMemory(); }
+  ~TShareMemoryScope() { CloseShareMemory(); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TShareMemoryScope shareMemory;
+  // Taken before Qt sees argv: Qt removes the options it knows (-platform …) from it.
+  const std::vector<std::string> args = CommandLineArguments(argc, argv);
+
+  QApplication app(argc, argv);
+  if (!InitDatabase()) return 0;
+  if (!CheckSingleInstance(args)) return 0;
+  QApplication::setApplicationName(QStringLiteral("Melvo5"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Melvo5"));
+
+  int result = 0;
+  {
+    TunitMain mainWindow;
+    THandOffReceiver handOff;
+    handOff.SetHandler([&mainWindow](const QString& text) { mainWindow.HandOffReceived(text); });
+    handOff.Listen();
+    mainWindow.show();
+    result = app.exec();
+  }
+  ReleaseSingleInstance();
+  return result;
+}

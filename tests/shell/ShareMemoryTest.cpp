@@ -1,0 +1,40 @@
+#include "shell/ShareMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+TEST(JoinCommandLine, JoinsWithSingleSpacesAndTrims) {
+  EXPECT_EQ(JoinCommandLine({}), "");
+  EXPECT_EQ(JoinCommandLine({"/music/a b/c.mp3"}), "/music/a b/c.mp3");
+  // A path with spaces passed without quotes arrives split and is put back together.
+  EXPECT_EQ(JoinCommandLine({"/music/my", "song.mp3"}), "/music/my song.mp3");
+  EXPECT_EQ(JoinCommandLine({"  \t/a.mp3\r\n", ""}), "/a.mp3");
+  EXPECT_EQ(JoinCommandLine({"/音乐/歌.mp3"}), "/音乐/歌.mp3");
+}
+
+TEST(HandOffMessage, RoundTripsLittleEndian) {
+  uint8_t wire[kHandOffMessageBytes];
+  EncodeHandOffMessage({kHandOffMessage, 1, 1}, wire);
+  EXPECT_EQ(wire[0], 0x12);
+  EXPECT_EQ(wire[1], 0x0B);
+  HandOffMessage m = DecodeHandOffMessage(wire);
+  EXPECT_EQ(m.message, kHandOffMessage);
+  EXPECT_EQ(m.wParam, 1u);
+  EXPECT_EQ(m.lParam, 1u);
+}
+
+TEST(ReadHandOffText, StopsAtTheFirstZeroUnitAndAtTheEnd) {
+  std::vector<uint8_t> area(16, 0);
+  EXPECT_EQ(ReadHandOffText(area.data(), area.size()), u"");
+  const char16_t text[] = u"a歌";
+  for (int i = 0; i < 2; ++i) {
+    area[2 + 2 * i] = uint8_t(text[i] & 0xFF);
+    area[3 + 2 * i] = uint8_t(text[i] >> 8);
+  }
+  EXPECT_EQ(ReadHandOffText(area.data(), area.size()), u"a歌");
+  // A full area has no terminator: reading stops at its end.
+  std::fill(area.begin() + 2, area.end(), 0x41);
+  EXPECT_EQ(ReadHandOffText(area.data(), area.size()).size(), 7u);
+  EXPECT_EQ(ReadHandOffText(nullptr, 0), u"");
+}
