@@ -63,8 +63,8 @@ std::string UserDataFolder() {
 // committed; such a file holds nothing, so making the tables in it loses nothing.
 bool DatabaseFileExists(const std::string& path) {
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0)
-    return errno != ENOENT && errno != ENOTDIR;  // unreadable: leave it alone
+  // A file that is there but cannot be looked at is left alone.
+  if (stat(path.c_str(), &info) != 0) return errno != ENOENT && errno != ENOTDIR;
   return !S_ISREG(info.st_mode) || info.st_size > 0;
 }
 
