@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <chrono>
 #include <limits>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -109,7 +111,18 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& path, TOpenMode mode) {
     FDb = nullptr;
     throw EDatabaseError(message);
   }
-  sqlite3_busy_timeout(FDb, kBusyTimeoutMs);
+  sqlite3_busy_handler(FDb, &TSQLiteDatabase::WaitForLock, this);
+}
+
+// Like sqlite3_busy_timeout, but polls every millisecond: SQLite's own handler sleeps up to 100 ms
+// between tries and so keeps missing the short gaps an import leaves between its transactions.
+int TSQLiteDatabase::WaitForLock(void* self, int attempt) {
+  auto* db = static_cast<TSQLiteDatabase*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) db->FWaitStart = now;
+  if (now - db->FWaitStart >= std::chrono::milliseconds(kBusyTimeoutMs)) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 1;
 }
 
 TSQLiteDatabase::~TSQLiteDatabase() {

@@ -1,6 +1,7 @@
 // A thin connection / fully-fetched result layer over the SQLite C API.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -73,8 +74,10 @@ class TSQLiteDatabase {
 
  private:
   [[noreturn]] void RaiseLastError() const;
+  static int WaitForLock(void* self, int attempt);
 
   sqlite3* FDb = nullptr;
+  std::chrono::steady_clock::time_point FWaitStart;
 };
 
 // The text with every single quote doubled, ready to stand between single quotes in a statement.

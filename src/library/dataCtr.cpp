@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 
 #include "library/SQLiteDb.h"
@@ -38,6 +40,7 @@ constexpr int kSortBySinger = 11;
 // Songs per transaction in AddSongs: one transaction per song costs a disk sync each, one for the
 // whole batch would hold the write lock for long and lose everything on a crash.
 constexpr std::size_t kSongsPerTransaction = 500;
+constexpr std::chrono::milliseconds kPauseBetweenTransactions{2};
 
 std::string Quoted(std::string_view text) {
   return "'" + QuotedSQLText(text) + "'";
@@ -263,6 +266,8 @@ std::vector<int> AddSongs(const TSongList& songs) {
       ids.push_back(static_cast<int>(db.LastInsertRowId()));
     }
     transaction.Commit();
+    // Lets waiting connections (the main thread's) take the lock before the next transaction.
+    if (next < songs.size()) std::this_thread::sleep_for(kPauseBetweenTransactions);
   }
   return ids;
 }
