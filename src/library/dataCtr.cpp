@@ -43,7 +43,10 @@ constexpr std::size_t kSongsPerTransaction = 500;
 constexpr std::chrono::milliseconds kPauseBetweenTransactions{2};
 
 std::string Quoted(std::string_view text) {
-  return "'" + QuotedSQLText(text) + "'";
+  std::string quoted = "'";
+  quoted += QuotedSQLText(text);
+  quoted += '\'';
+  return quoted;
 }
 
 std::string HomeFolder() {
