@@ -3,22 +3,24 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "library/DatabaseError.h"
+
 // One song. Texts are UTF-8.
 struct TTSL {
-  int s_id = 0;          // row id SQLite gave the stored song
-  std::string s_title;   // song title
-  std::string s_path;    // full path of a local file; empty for an online song
-  std::string s_artist;  // album name
-  std::string s_singer;  // performer
-  std::string s_url;     // network address of an online song; empty for a local file
-  int s_ltime = 0;       // length in whole seconds
-  int64_t s_addtime = 0; // yymmddhhmm, local time (64-bit: from 2022 on it exceeds 32 bits)
-  int s_nowplaytime = 0; // always 0
+  int s_id = 0;           // row id SQLite gave the stored song
+  std::string s_title;    // song title
+  std::string s_path;     // full path of a local file; empty for an online song
+  std::string s_artist;   // album name
+  std::string s_singer;   // performer
+  std::string s_url;      // network address of an online song; empty for a local file
+  int s_ltime = 0;        // length in whole seconds
+  int64_t s_addtime = 0;  // yymmddhhmm, local time (64-bit: from 2022 on it exceeds 32 bits)
+  int s_nowplaytime = 0;  // always 0
 };
 using TSL = TTSL*;
 using TSongList = std::vector<TTSL>;
@@ -39,25 +41,40 @@ struct TTSC {
 // The live configuration, created by ReadConfig. Main thread only.
 extern std::unique_ptr<TTSC> CurConfig;
 
-// Raised by every operation when SQLite fails; carries SQLite's message.
-class EDatabaseError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // $XDG_DATA_HOME (default ~/.local/share) + "/melvo"; recomputed on every call.
 std::string DataFolder();
 // DataFolder() + "/melvov5.db3".
 std::string DatabasePath();
 
+// The moment t as the decimal number yymmddhhmm in local time, e.g. 8 Dec 2013 14:05 -> 1312081405.
+int64_t AddTimeOf(std::time_t t);
+
+// Deletes the old-version file, then creates the folder (one level), the file, its two tables and
+// the default configuration row when the file is missing. An existing file is never examined,
+// changed or deleted; a file of zero bytes (a first start that was cut off) counts as missing.
+// Returns false when the folder cannot be created; raises EDatabaseError when SQLite cannot make
+// the new file.
 bool InitDatabase();
+
+// Every other operation opens the existing file (a missing one is an error, never created here),
+// waits up to a few seconds for locks held by other connections, and raises EDatabaseError on
+// failure with the connection already closed. Integer columns that are NULL or not a number read 0.
+
+// sort 10: by time added, 11: by singer descending, anything else: in row-id order.
 TSongList GetSongList(int sort);
+// Songs whose title, album or singer contains text (SQL LIKE: ASCII letters ignore case, % and _
+// are wildcards).
 TSongList SearchSongs(const std::string& text);
-// Stores the songs in list order until the first duplicate; returns the row ids SQLite gave the
-// stored ones, in order.
+// Stores the songs in list order until the first one whose title, album and singer equal a stored
+// row's; that one and all after it are not stored. Returns the row ids SQLite gave the stored
+// ones, in order. Songs stored before a duplicate or an error stay stored. s_id is not read.
 std::vector<int> AddSongs(const TSongList& songs);
 void DeleteSong(int id);
 void DeleteAllSongs();
+// 0 when the table is empty.
 int GetMaxSongId();
+// Reads the configuration row into a new record that replaces CurConfig, and returns it. A table
+// without a row gets the default row first.
 TTSC* ReadConfig();
+// Writes the nine fields to the configuration row; nullptr writes nothing.
 void WriteConfig(const TTSC* config);

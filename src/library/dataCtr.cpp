@@ -1,0 +1,323 @@
+#include "library/dataCtr.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <string_view>
+#include <thread>
+#include <unordered_set>
+
+#include "library/SQLiteDb.h"
+
+std::unique_ptr<TTSC> CurConfig;
+
+namespace {
+
+constexpr const char* kCreateConfigTable =
+    "CREATE TABLE korvax_config(con_volv integer default 100,con_dls char default 0,con_ar char "
+    "default 0,con_eq integer default 0,skin_name varchar(50) default 1,skin_path "
+    "varchar(50),con_psi integer default 0,con_sort integer,con_circle type integer )";
+constexpr const char* kCreateSongTable =
+    "CREATE TABLE korvax_lst(s_id integer primary key,s_title varchar(500),s_path varchar(2000) "
+    "default 0,s_artist varchar(500),s_singer varchar(500),s_url varchar(2000) default 0,s_ltime "
+    "integer default 0,s_addtime integer,s_npt integer default 0)";
+constexpr const char* kInsertDefaultConfig =
+    "insert into korvax_config(con_volv,con_sort,con_circle) values(100,10,1003)";
+constexpr const char* kSelectConfig = "select * from korvax_config";
+constexpr const char* kSelectSongs = "select * from korvax_lst";
+constexpr const char* kSelectMaxSongId = "select max(s_id) as s_id from korvax_lst";
+constexpr const char* kDeleteAllSongs = "delete from korvax_lst";
+constexpr const char* kDeleteSong = "delete from korvax_lst where s_id = ";
+
+constexpr int kSortByAddTime = 10;
+constexpr int kSortBySinger = 11;
+
+// Songs per transaction in AddSongs: one transaction per song costs a disk sync each, one for the
+// whole batch would hold the write lock for long and lose everything on a crash.
+constexpr std::size_t kSongsPerTransaction = 500;
+constexpr std::chrono::milliseconds kPauseBetweenTransactions{2};
+
+std::string Quoted(std::string_view text) {
+  std::string quoted = "'";
+  quoted += QuotedSQLText(text);
+  quoted += '\'';
+  return quoted;
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  // The re-entrant form: imports ask for the path on a worker thread.
+  passwd entry{};
+  passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr) {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+std::string UserDataFolder() {
+  // The base directory specification says relative values are to be ignored.
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return xdg;
+  return HomeFolder() + "/.local/share";
+}
+
+// Zero bytes is what a first start leaves behind when it is cut off before the tables were
+// committed; such a file holds nothing, so making the tables in it loses nothing.
+bool DatabaseFileExists(const std::string& path) {
+  struct stat info {};
+  // A file that is there but cannot be looked at is left alone.
+  if (stat(path.c_str(), &info) != 0) return errno != ENOENT && errno != ENOTDIR;
+  return !S_ISREG(info.st_mode) || info.st_size > 0;
+}
+
+bool EnsureFolder(const std::string& folder) {
+  if (mkdir(folder.c_str(), 0777) == 0) return true;
+  struct stat info {};
+  return errno == EEXIST && stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void CreateTables(const std::string& path) {
+  TSQLiteDatabase db(path, TSQLiteDatabase::TOpenMode::CreateIfMissing);
+  // One transaction, so that a cut-off start never leaves a file with only some of the tables.
+  db.ExecSQL("begin immediate");
+  // Another process may have made the file since it was found missing.
+  if (db.GetTable("select count(*) as n from sqlite_master").FieldAsInteger("n") == 0) {
+    db.ExecSQL(kCreateConfigTable);
+    db.ExecSQL(kCreateSongTable);
+    db.ExecSQL(kInsertDefaultConfig);
+  }
+  db.ExecSQL("commit");
+}
+
+TTSL SongFromRow(const TSQLiteTable& table, const std::size_t (&columns)[9]) {
+  TTSL song;
+  song.s_id = table.FieldAsInteger(columns[0]);
+  song.s_title = table.FieldAsString(columns[1]);
+  song.s_path = table.FieldAsString(columns[2]);
+  song.s_artist = table.FieldAsString(columns[3]);
+  song.s_singer = table.FieldAsString(columns[4]);
+  song.s_url = table.FieldAsString(columns[5]);
+  song.s_ltime = table.FieldAsInteger(columns[6]);
+  song.s_addtime = table.FieldAsInt64(columns[7]);
+  song.s_nowplaytime = table.FieldAsInteger(columns[8]);
+  return song;
+}
+
+TSongList SongsFromQuery(const std::string& sql) {
+  TSQLiteDatabase db(DatabasePath());
+  TSQLiteTable table = db.GetTable(sql);
+  TSongList songs;
+  if (table.Eof()) return songs;
+  const std::size_t columns[9] = {
+      table.FieldIndex("s_id"),     table.FieldIndex("s_title"),   table.FieldIndex("s_path"),
+      table.FieldIndex("s_artist"), table.FieldIndex("s_singer"),  table.FieldIndex("s_url"),
+      table.FieldIndex("s_ltime"),  table.FieldIndex("s_addtime"), table.FieldIndex("s_npt")};
+  songs.reserve(table.RowCount());
+  for (; !table.Eof(); table.Next()) songs.push_back(SongFromRow(table, columns));
+  return songs;
+}
+
+std::string SearchStatement(const std::string& text) {
+  std::string t = QuotedSQLText(text);
+  return "select * from korvax_lst where s_title like '%" + t + "%' or s_artist like " + "'%" + t +
+         "%' or s_singer like " + "'%" + t + "%'";
+}
+
+std::string InsertSongStatement(const TTSL& song) {
+  return "insert into korvax_lst(s_title,s_path,s_artist,s_singer,s_url,s_ltime,s_addtime,s_npt) "
+         "values(" +
+         Quoted(song.s_title) + "," + Quoted(song.s_path) + "," + Quoted(song.s_artist) + "," +
+         Quoted(song.s_singer) + "," + Quoted(song.s_url) + "," + std::to_string(song.s_ltime) +
+         "," + std::to_string(song.s_addtime) + "," + std::to_string(song.s_nowplaytime) + ")";
+}
+
+std::string UpdateConfigStatement(const TTSC& c) {
+  return "update korvax_config  set con_volv=" + std::to_string(c.con_volv) +
+         ",con_dls=" + std::to_string(c.con_dls) + ",con_ar=" + std::to_string(c.con_ar) +
+         ",con_eq=" + std::to_string(c.con_eq) + ",skin_name=" + Quoted(c.skin_name) +
+         ",skin_path=" + Quoted(c.skin_path) + ",con_psi=" + std::to_string(c.now_psi) +
+         ",con_sort=" + std::to_string(c.sort) + ",con_circle=" + std::to_string(c.circle);
+}
+
+// The duplicate test of AddSongs compares title, album and singer byte for byte, as the SQL '='
+// on these text columns does; a NULL in a stored row never equals anything. Keeping the stored
+// keys in memory makes the test O(1) per song instead of a table scan.
+std::string SongKey(std::string_view title, std::string_view artist, std::string_view singer) {
+  std::string key;
+  key.reserve(title.size() + artist.size() + singer.size() + 24);
+  for (std::string_view part : {title, artist, singer}) {
+    key += std::to_string(part.size());
+    key += ':';
+    key += part;
+  }
+  return key;
+}
+
+using TSongKeys = std::unordered_set<std::string>;
+
+TSongKeys LoadSongKeys(TSQLiteDatabase& db) {
+  TSQLiteTable table = db.GetTable(
+      "select s_title,s_artist,s_singer from korvax_lst where typeof(s_title)='text' and "
+      "typeof(s_artist)='text' and typeof(s_singer)='text'");
+  TSongKeys keys;
+  keys.reserve(table.RowCount() * 2);
+  for (; !table.Eof(); table.Next()) {
+    keys.insert(SongKey(table.FieldAsString(std::size_t{0}), table.FieldAsString(std::size_t{1}),
+                        table.FieldAsString(std::size_t{2})));
+  }
+  return keys;
+}
+
+// Changes whenever another connection commits to the file.
+int64_t DataVersion(TSQLiteDatabase& db) {
+  return db.GetTable("pragma data_version").FieldAsInt64(std::size_t{0});
+}
+
+// Commits the open transaction when it goes out of scope, so that the songs stored before a
+// failure stay stored; Commit() does it now and reports failure.
+class TTransactionCommitter {
+ public:
+  explicit TTransactionCommitter(TSQLiteDatabase& db) : FDb(db) { FDb.ExecSQL("begin immediate"); }
+  ~TTransactionCommitter() {
+    if (!FOpen) return;
+    try {
+      FDb.ExecSQL("commit");
+    } catch (const EDatabaseError&) {
+      // Already failing; the error that brought us here is the one to report.
+    }
+  }
+  TTransactionCommitter(const TTransactionCommitter&) = delete;
+  TTransactionCommitter& operator=(const TTransactionCommitter&) = delete;
+
+  void Commit() {
+    FOpen = false;
+    FDb.ExecSQL("commit");
+  }
+
+ private:
+  TSQLiteDatabase& FDb;
+  bool FOpen = true;
+};
+
+}  // namespace
+
+std::string DataFolder() {
+  return UserDataFolder() + "/melvo";
+}
+
+std::string DatabasePath() {
+  return DataFolder() + "/melvov5.db3";
+}
+
+int64_t AddTimeOf(std::time_t t) {
+  std::tm local{};
+  localtime_r(&t, &local);
+  return (local.tm_year % 100) * int64_t{100000000} + (local.tm_mon + 1) * int64_t{1000000} +
+         local.tm_mday * int64_t{10000} + local.tm_hour * int64_t{100} + local.tm_min;
+}
+
+bool InitDatabase() {
+  const std::string folder = DataFolder();
+  unlink((folder + "/korvax.db3").c_str());  // old-version file; never read, failure ignored
+  const std::string path = DatabasePath();
+  if (DatabaseFileExists(path)) return true;
+  if (!EnsureFolder(folder)) return false;
+  CreateTables(path);
+  return true;
+}
+
+TSongList GetSongList(int sort) {
+  std::string sql = kSelectSongs;
+  if (sort == kSortByAddTime) {
+    sql += " order by s_addtime asc";
+  } else if (sort == kSortBySinger) {
+    sql += " order by s_singer desc";
+  }
+  return SongsFromQuery(sql);
+}
+
+TSongList SearchSongs(const std::string& text) {
+  return SongsFromQuery(SearchStatement(text));
+}
+
+std::vector<int> AddSongs(const TSongList& songs) {
+  std::vector<int> ids;
+  if (songs.empty()) return ids;
+  TSQLiteDatabase db(DatabasePath());
+  TSongKeys stored;
+  int64_t keysVersion = -1;
+  std::size_t next = 0;
+  while (next < songs.size()) {
+    TTransactionCommitter transaction(db);
+    // Another connection (a second import) may have stored songs since the keys were loaded.
+    if (int64_t version = DataVersion(db); version != keysVersion) {
+      stored = LoadSongKeys(db);
+      keysVersion = version;
+    }
+    const std::size_t chunkEnd = std::min(songs.size(), next + kSongsPerTransaction);
+    for (; next < chunkEnd; ++next) {
+      const TTSL& song = songs[next];
+      if (!stored.insert(SongKey(song.s_title, song.s_artist, song.s_singer)).second) {
+        transaction.Commit();
+        return ids;
+      }
+      db.ExecSQL(InsertSongStatement(song));
+      ids.push_back(static_cast<int>(db.LastInsertRowId()));
+    }
+    transaction.Commit();
+    // Lets waiting connections (the main thread's) take the lock before the next transaction.
+    if (next < songs.size()) std::this_thread::sleep_for(kPauseBetweenTransactions);
+  }
+  return ids;
+}
+
+void DeleteSong(int id) {
+  TSQLiteDatabase db(DatabasePath());
+  db.ExecSQL(kDeleteSong + std::to_string(id));
+}
+
+void DeleteAllSongs() {
+  TSQLiteDatabase db(DatabasePath());
+  db.ExecSQL(kDeleteAllSongs);
+}
+
+int GetMaxSongId() {
+  TSQLiteDatabase db(DatabasePath());
+  return db.GetTable(kSelectMaxSongId).FieldAsInteger("s_id");
+}
+
+TTSC* ReadConfig() {
+  TSQLiteDatabase db(DatabasePath());
+  TSQLiteTable table = db.GetTable(kSelectConfig);
+  if (table.Eof()) {
+    db.ExecSQL(kInsertDefaultConfig);
+    table = db.GetTable(kSelectConfig);
+  }
+  auto config = std::make_unique<TTSC>();
+  config->con_volv = table.FieldAsInteger("con_volv");
+  config->con_dls = table.FieldAsInteger("con_dls");
+  config->con_ar = table.FieldAsInteger("con_ar");
+  config->con_eq = table.FieldAsInteger("con_eq");
+  config->skin_name = table.FieldAsString("skin_name");
+  config->skin_path = table.FieldAsString("skin_path");
+  config->now_psi = table.FieldAsInteger("con_psi");
+  config->sort = table.FieldAsInteger("con_sort");
+  config->circle = table.FieldAsInteger("con_circle");
+  CurConfig = std::move(config);
+  return CurConfig.get();
+}
+
+void WriteConfig(const TTSC* config) {
+  if (config == nullptr) return;
+  TSQLiteDatabase db(DatabasePath());
+  db.ExecSQL(UpdateConfigStatement(*config));
+}

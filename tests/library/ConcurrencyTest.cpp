@@ -1,0 +1,143 @@
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <latch>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "LibraryTestSupport.h"
+
+namespace {
+
+// Collects the first error of any thread.
+class TErrors {
+ public:
+  template <typename F>
+  void Guard(F&& work) {
+    try {
+      work();
+    } catch (const std::exception& error) {
+      std::lock_guard lock(FMutex);
+      if (FFirst.empty()) FFirst = error.what();
+      ++FCount;
+    }
+  }
+  int Count() {
+    std::lock_guard lock(FMutex);
+    return FCount;
+  }
+  std::string First() {
+    std::lock_guard lock(FMutex);
+    return FFirst;
+  }
+
+ private:
+  std::mutex FMutex;
+  int FCount = 0;
+  std::string FFirst;
+};
+
+TSongList Batch(const std::string& prefix, int count) {
+  TSongList songs;
+  for (int i = 0; i < count; ++i) songs.push_back(MakeSong(prefix + std::to_string(i), "a", "s"));
+  return songs;
+}
+
+}  // namespace
+
+TEST_F(LibraryTest, ImportOnAWorkerAndMainThreadOperationsNeverFailOnLocks) {
+  InitOrFail();
+  TErrors errors;
+  std::atomic<bool> importing{true};
+  std::vector<int> ids;
+  constexpr int kBatches = 12;
+  constexpr int kPerBatch = 300;
+
+  std::thread worker([&] {
+    errors.Guard([&] {
+      for (int b = 0; b < kBatches; ++b) {
+        std::vector<int> stored =
+            AddSongs(Batch("batch " + std::to_string(b) + " song ", kPerBatch));
+        ids.insert(ids.end(), stored.begin(), stored.end());
+      }
+    });
+    importing = false;
+  });
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 2; ++r) {
+    readers.emplace_back([&] {
+      while (importing) {
+        errors.Guard([] {
+          GetSongList(10);
+          SearchSongs("song 1");
+          GetMaxSongId();
+        });
+      }
+    });
+  }
+  int rounds = 0;
+  while (importing) {  // this thread plays the main thread
+    errors.Guard([&] {
+      TTSC* config = ReadConfig();
+      config->now_psi = ++rounds;
+      WriteConfig(config);
+      DeleteSong(-1);
+    });
+  }
+  worker.join();
+  for (std::thread& reader : readers) reader.join();
+
+  EXPECT_EQ(errors.Count(), 0) << errors.First();
+  ASSERT_EQ(ids.size(), std::size_t{kBatches * kPerBatch});
+  EXPECT_EQ(std::set<int>(ids.begin(), ids.end()).size(), ids.size());
+  EXPECT_EQ(GetSongList(10).size(), ids.size());
+  EXPECT_EQ(ReadConfig()->now_psi, rounds);
+}
+
+TEST_F(LibraryTest, TwoImportsOfTheSameSongsNeverStoreADuplicate) {
+  InitOrFail();
+  TSongList shared = Batch("shared ", 1500);
+  TSongList withOwnSongsFirst = Batch("own ", 600);
+  withOwnSongsFirst.insert(withOwnSongsFirst.end(), shared.begin(), shared.end());
+
+  TErrors errors;
+  std::latch start(2);
+  std::size_t storedA = 0, storedB = 0;
+  std::thread a([&] {
+    start.arrive_and_wait();
+    errors.Guard([&] { storedA = AddSongs(shared).size(); });
+  });
+  std::thread b([&] {
+    start.arrive_and_wait();
+    errors.Guard([&] { storedB = AddSongs(withOwnSongsFirst).size(); });
+  });
+  a.join();
+  b.join();
+
+  EXPECT_EQ(errors.Count(), 0) << errors.First();
+  TRows counts =
+      RawQuery(DatabasePath(), "select count(*), count(distinct s_title) from korvax_lst");
+  EXPECT_EQ(counts[0][0], counts[0][1]) << "a song was stored twice";
+  EXPECT_EQ(std::stoul(counts[0][0]), storedA + storedB);
+}
+
+TEST_F(LibraryTest, OperationWaitsForALockHeldByAnotherConnection) {
+  InitOrFail();
+  std::latch locked(1);
+  std::thread holder([&] {
+    sqlite3* db = nullptr;
+    sqlite3_open(DatabasePath().c_str(), &db);
+    sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr);
+    locked.count_down();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  });
+  locked.wait();
+  EXPECT_NO_THROW(AddSongs({MakeSong("after the lock", "a", "s")}));
+  EXPECT_NO_THROW(ReadConfig());
+  holder.join();
+  EXPECT_EQ(GetSongList(10).size(), 1u);
+}
