@@ -37,9 +37,6 @@ constexpr const char* kDeleteSong = "delete from korvax_lst where s_id = ";
 constexpr int kSortByAddTime = 10;
 constexpr int kSortBySinger = 11;
 
-// Songs per transaction in AddSongs: one transaction per song costs a disk sync each, one for the
-// whole batch would hold the write lock for long and lose everything on a crash.
-constexpr std::size_t kSongsPerTransaction = 500;
 constexpr std::chrono::milliseconds kPauseBetweenTransactions{2};
 
 std::string Quoted(std::string_view text) {
