@@ -61,7 +61,7 @@ std::string HomeFolder() {
 }
 
 std::string UserDataFolder() {
-  // The base directory specification says relative values are to be ignored.
+  // XDG base directories must be absolute; a relative value is ignored.
   const char* xdg = std::getenv("XDG_DATA_HOME");
   if (xdg != nullptr && xdg[0] == '/') return xdg;
   return HomeFolder() + "/.local/share";
