@@ -37,9 +37,6 @@ constexpr const char* kDeleteSong = "delete from korvax_lst where s_id = ";
 constexpr int kSortByAddTime = 10;
 constexpr int kSortBySinger = 11;
 
-// Songs per transaction in AddSongs: one transaction per song costs a disk sync each, one for the
-// whole batch would hold the write lock for long and lose everything on a crash.
-constexpr std::size_t kSongsPerTransaction = 500;
 constexpr std::chrono::milliseconds kPauseBetweenTransactions{2};
 
 std::string Quoted(std::string_view text) {
@@ -64,7 +61,7 @@ std::string HomeFolder() {
 }
 
 std::string UserDataFolder() {
-  // The base directory specification says relative values are to be ignored.
+  // XDG base directories must be absolute; a relative value is ignored.
   const char* xdg = std::getenv("XDG_DATA_HOME");
   if (xdg != nullptr && xdg[0] == '/') return xdg;
   return HomeFolder() + "/.local/share";

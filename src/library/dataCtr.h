@@ -2,6 +2,7 @@
 // korvax_config) in one SQLite file. Plain functions; each opens and closes its own connection.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -69,6 +70,9 @@ TSongList SearchSongs(const std::string& text);
 // row's; that one and all after it are not stored. Returns the row ids SQLite gave the stored
 // ones, in order. Songs stored before a duplicate or an error stay stored. s_id is not read.
 std::vector<int> AddSongs(const TSongList& songs);
+// AddSongs commits this many songs per transaction: one transaction per song costs a disk sync
+// each, one for the whole batch would hold the write lock for long and lose it all on a crash.
+inline constexpr std::size_t kSongsPerTransaction = 2000;
 void DeleteSong(int id);
 void DeleteAllSongs();
 // 0 when the table is empty.

@@ -52,8 +52,8 @@ TEST_F(LibraryTest, ImportOnAWorkerAndMainThreadOperationsNeverFailOnLocks) {
   TErrors errors;
   std::atomic<bool> importing{true};
   std::vector<int> ids;
-  constexpr int kBatches = 12;
-  constexpr int kPerBatch = 300;
+  constexpr int kBatches = 6;
+  constexpr int kPerBatch = 1000;
 
   std::thread worker([&] {
     errors.Guard([&] {
@@ -98,8 +98,10 @@ TEST_F(LibraryTest, ImportOnAWorkerAndMainThreadOperationsNeverFailOnLocks) {
 
 TEST_F(LibraryTest, TwoImportsOfTheSameSongsNeverStoreADuplicate) {
   InitOrFail();
+  // The second list fills a whole transaction before it reaches the shared songs, so the first
+  // import can store them in between.
   TSongList shared = Batch("shared ", 1500);
-  TSongList withOwnSongsFirst = Batch("own ", 600);
+  TSongList withOwnSongsFirst = Batch("own ", static_cast<int>(kSongsPerTransaction) + 500);
   withOwnSongsFirst.insert(withOwnSongsFirst.end(), shared.begin(), shared.end());
 
   TErrors errors;

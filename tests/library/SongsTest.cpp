@@ -208,27 +208,33 @@ TEST_F(LibraryTest, AddSongsKeepsWhatWasStoredBeforeAnError) {
   RawExec(DatabasePath(),
           "create trigger refuse before insert on korvax_lst when new.s_title = 'bad' "
           "begin select raise(abort, 'refused by test'); end");
+  const int failing = static_cast<int>(kSongsPerTransaction) + 100;  // in the second transaction
   TSongList songs;
-  for (int i = 0; i < 1234; ++i) songs.push_back(MakeSong("song " + std::to_string(i), "a", "s"));
-  songs[1100].s_title = "bad";
+  for (int i = 0; i < failing + 50; ++i) {
+    songs.push_back(MakeSong("song " + std::to_string(i), "a", "s"));
+  }
+  songs[failing].s_title = "bad";
   try {
     AddSongs(songs);
     ADD_FAILURE() << "the failing insert was not reported";
   } catch (const EDatabaseError& error) {
     EXPECT_STREQ(error.what(), "refused by test");
   }
-  EXPECT_EQ(SongCount(), 1100);
-  EXPECT_EQ(GetSongList(12).back().s_title, "song 1099");
+  EXPECT_EQ(SongCount(), failing);
+  EXPECT_EQ(GetSongList(12).back().s_title, "song " + std::to_string(failing - 1));
 }
 
 TEST_F(LibraryTest, LargeBatchStopsAtDuplicateAcrossTransactions) {
   InitOrFail();
-  AddSongs({MakeSong("song 900", "a", "s")});
+  const int duplicate = static_cast<int>(kSongsPerTransaction) + 100;
+  AddSongs({MakeSong("song " + std::to_string(duplicate), "a", "s")});
   TSongList songs;
-  for (int i = 0; i < 2000; ++i) songs.push_back(MakeSong("song " + std::to_string(i), "a", "s"));
+  for (int i = 0; i < duplicate + 500; ++i) {
+    songs.push_back(MakeSong("song " + std::to_string(i), "a", "s"));
+  }
   std::vector<int> ids = AddSongs(songs);
-  ASSERT_EQ(ids.size(), 900u);
+  ASSERT_EQ(ids.size(), std::size_t(duplicate));
   for (std::size_t i = 1; i < ids.size(); ++i) ASSERT_EQ(ids[i], ids[i - 1] + 1);
-  EXPECT_EQ(SongCount(), 901);
+  EXPECT_EQ(SongCount(), duplicate + 1);
   EXPECT_EQ(GetMaxSongId(), ids.back());
 }
