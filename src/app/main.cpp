@@ -21,6 +21,15 @@ struct TShareMemoryScope {
   ~TShareMemoryScope() { CloseShareMemory(); }
 };
 
+// A database that cannot be prepared ends the start-up silently, as a missing folder does.
+bool PrepareDatabase() {
+  try {
+    return InitDatabase();
+  } catch (const EDatabaseError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -29,7 +38,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args = CommandLineArguments(argc, argv);
 
   QApplication app(argc, argv);
-  if (!InitDatabase()) return 0;
+  if (!PrepareDatabase()) return 0;
   if (!CheckSingleInstance(args)) return 0;
   QApplication::setApplicationName(QStringLiteral("Melvo5"));
   QApplication::setApplicationDisplayName(QStringLiteral("Melvo5"));
