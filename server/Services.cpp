@@ -346,6 +346,11 @@ struct MelvoServices::Impl {
     server.set_read_timeout(5, 0);
     server.set_write_timeout(5, 0);
     server.set_payload_max_length(1 << 20);
+    // Quick restarts yes, but never two servers sharing one port.
+    server.set_socket_options([](socket_t sock) {
+      int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (e.port == 0) {
       port = server.bind_to_any_port(e.address);
       return port > 0;
