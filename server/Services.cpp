@@ -127,6 +127,14 @@ Fields QueryFields(const httplib::Request& req) {
   return q == std::string::npos ? Fields{} : ParseForm(req.target.substr(q + 1));
 }
 
+// Parameters come from the query only, never from a form body that happens to name them.
+std::string QueryParam(const httplib::Request& req, const std::string& name) {
+  const Fields fields = QueryFields(req);
+  for (const auto& [n, v] : fields)
+    if (n == name) return v;
+  return {};
+}
+
 }  // namespace
 
 Fields ParseForm(const std::string& body) {
@@ -215,19 +223,19 @@ struct MelvoServices::Impl {
 
   void RouteStatistics() {
     stat.Get("/interface.php", [this](const httplib::Request& req, httplib::Response& res) {
-      if (req.get_param_value("s") != "/Count/getToken.html") return NotFound("stat", req, res);
+      if (QueryParam(req, "s") != "/Count/getToken.html") return NotFound("stat", req, res);
       const std::string token = IssueToken();
       store.Add("stat", "token", req.target, {}, token);
       res.set_content(token, "text/plain");
     });
     stat.Post("/interface.php", [this](const httplib::Request& req, httplib::Response& res) {
       const Fields fields = ParseForm(req.body);
-      if (req.get_param_value("s") == "/Count/sign.html") {
+      if (QueryParam(req, "s") == "/Count/sign.html") {
         const bool ok = SignMatchesAnyToken(fields);
         store.Add("stat", "sign", req.target, fields, ok ? "sign ok" : "sign bad");
         res.status = ok ? 200 : 403;
         res.set_content(ok ? "1" : "0", "text/plain");
-      } else if (req.get_param_value("m") == "Index" && req.get_param_value("a") == "tjOper") {
+      } else if (QueryParam(req, "m") == "Index" && QueryParam(req, "a") == "tjOper") {
         store.Add("stat", "report", req.target, fields, "");
         res.set_content("1", "text/plain");
       } else {
@@ -248,7 +256,7 @@ struct MelvoServices::Impl {
       res.set_content("1", "text/plain");
     });
     web.Post("/index.php", [this](const httplib::Request& req, httplib::Response& res) {
-      if (req.get_param_value("m") != "question" || req.get_param_value("a") != "suggest")
+      if (QueryParam(req, "m") != "question" || QueryParam(req, "a") != "suggest")
         return NotFound("web", req, res);
       store.Add("web", "feedback", req.target, ParseForm(req.body), "");
       res.set_content("1", "text/plain");
@@ -267,10 +275,10 @@ struct MelvoServices::Impl {
   void RouteSearch() {
     search.Get("/tm/search/search.html", [this](const httplib::Request& req,
                                                 httplib::Response& res) {
-      const std::string query = req.get_param_value("query");
+      const std::string query = QueryParam(req, "query");
       int page = 0;
       try {
-        page = std::max(0, std::stoi(req.get_param_value("page")));
+        page = std::max(0, std::stoi(QueryParam(req, "page")));
       } catch (...) {
         page = 0;
       }

@@ -80,13 +80,12 @@ void ConfigureCommon(CurlHandle& h, const std::string& host, const std::string& 
   h.AddHeader("User-Agent: Mozilla/3.0 (compatible; Indy Library)");
 }
 
-HttpResult Perform(CurlHandle& h, BodySink& sink, HttpResult& result) {
+void Perform(CurlHandle& h, const BodySink& sink, HttpResult& result) {
   curl_easy_setopt(h.curl, CURLOPT_HTTPHEADER, h.headers);
   const CURLcode rc = curl_easy_perform(h.curl);
   curl_easy_getinfo(h.curl, CURLINFO_RESPONSE_CODE, &result.status);
   result.ok = rc == CURLE_OK && !sink.overflow && result.status >= 200 && result.status <= 299;
   if (!result.ok) result.body.clear();
-  return std::move(result);
 }
 
 }  // namespace
@@ -157,7 +156,8 @@ HttpResult HttpGet(const std::string& host, const std::string& target, const Htt
   ConfigureCommon(h, StripScheme(host), target, limits, sink);
   curl_easy_setopt(h.curl, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(h.curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-  return Perform(h, sink, result);
+  Perform(h, sink, result);
+  return result;
 }
 
 HttpResult HttpGet(const std::string& host, const std::string& target) {
@@ -179,7 +179,8 @@ HttpResult HttpPostForm(const std::string& host, const std::string& target,
   curl_easy_setopt(h.curl, CURLOPT_COPYPOSTFIELDS, body.c_str());
   h.AddHeader("Content-Type: application/x-www-form-urlencoded");
   h.AddHeader("Expect:");
-  return Perform(h, sink, result);
+  Perform(h, sink, result);
+  return result;
 }
 
 HttpResult HttpPostForm(const std::string& host, const std::string& target,

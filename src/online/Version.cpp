@@ -105,8 +105,15 @@ void LaunchDetached(const std::string& path, const std::vector<std::string>& arg
   std::vector<std::string> copies = arguments;
   for (auto& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  // The updater gets no descriptor of ours beyond the standard three: an inherited lock or
+  // socket would outlive the player.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   pid_t pid = 0;
-  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return;
+  const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return;
   // Reap the child whenever it ends so that it leaves no zombie; nobody waits for the result.
   try {
     std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
