@@ -192,9 +192,11 @@ std::string GetLocalIP() {
 }
 
 std::string GetFileVersionText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::error_code ec;
+  std::ifstream in;
+  if (std::filesystem::is_regular_file(path, ec)) in.open(path, std::ios::binary);
   std::array<unsigned, 4> parts{};
-  if (in) {
+  if (in.is_open()) {
     constexpr size_t kChunk = 1 << 20;
     constexpr size_t kOverlap = 64;  // a record split across two chunks is still found
     std::string window;

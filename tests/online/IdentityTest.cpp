@@ -85,6 +85,8 @@ TEST(FileVersion, FilesWithoutAWellFormedRecordRead0000) {
   const fs::path dir = MakeTempDir();
   EXPECT_EQ(online::GetFileVersionText((dir / "missing").string()), "0.0.0.0");
   EXPECT_EQ(online::GetFileVersionText(dir.string()), "0.0.0.0");  // a folder
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(online::GetFileVersionText((dir / "fifo").string()), "0.0.0.0");  // never blocks
   WriteFile(dir / "empty", "");
   EXPECT_EQ(online::GetFileVersionText((dir / "empty").string()), "0.0.0.0");
   const std::string bad[] = {VersionRecord(""),

@@ -10,7 +10,7 @@ inline void UseShortTimeouts() {
   online::HttpLimits limits;
   limits.connectTimeoutMs = 1000;
   limits.stallSeconds = 1;
-  limits.totalTimeoutMs = 0;
+  limits.totalTimeoutMs = 10000;
   limits.maxBodyBytes = 4u << 20;
   online::SetDefaultHttpLimits(limits);
 }
