@@ -15,7 +15,7 @@ namespace online {
 struct HttpLimits {
   long connectTimeoutMs = 5000;         // name look-up and TCP connect
   long stallSeconds = 15;               // fails when fewer than 1 byte/s arrive for this long
-  long totalTimeoutMs = 0;              // whole request; used for requests that block the window
+  long totalTimeoutMs = 60000;          // whole request, so that a trickling server ends too
   std::size_t maxBodyBytes = 4u << 20;  // larger replies fail rather than fill memory
 };
 
