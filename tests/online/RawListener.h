@@ -19,7 +19,7 @@
 
 class RawListener {
  public:
-  enum class Mode { Reply, NeverAnswer, Stream };
+  enum class Mode { Reply, NeverAnswer, Stream, Trickle };
 
   explicit RawListener(std::string reply = {})
       : reply_(reply.empty() ? Ok("ok") : std::move(reply)) {
@@ -62,6 +62,12 @@ class RawListener {
     mode_ = Mode::Stream;
     streamBytes_ = bytes;
     announce_ = announceLength;
+  }
+
+  // Answers with a long body, one byte every 200 ms: never stalled, never done.
+  void Trickle() {
+    std::lock_guard lock(mutex_);
+    mode_ = Mode::Trickle;
   }
 
   int port() const { return port_; }
@@ -136,6 +142,10 @@ class RawListener {
         pollfd p{conn, POLLIN, 0};
         if (poll(&p, 1, 20) > 0 && recv(conn, buf, sizeof buf, 0) <= 0) break;
       }
+    } else if (mode == Mode::Trickle) {
+      if (!SendAll(conn, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")) return;
+      while (!stop_ && SendAll(conn, "x"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     } else {
       std::string head = "HTTP/1.1 200 OK\r\n";
       if (announce) head += "Content-Length: " + std::to_string(streamBytes) + "\r\n";

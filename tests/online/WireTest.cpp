@@ -178,6 +178,15 @@ TEST_F(WireTest, ServerThatNeverAnswersIsGivenUpAfterTheStallTime) {
   EXPECT_LT(Clock::now() - start, 4s);
 }
 
+TEST_F(WireTest, TricklingServerIsGivenUpAtTheWholeRequestLimit) {
+  online::HttpLimits limits = online::DefaultHttpLimits();
+  limits.totalTimeoutMs = 1500;
+  listener.Trickle();
+  const auto start = Clock::now();
+  EXPECT_FALSE(online::HttpGet(listener.host(), "/trickle", limits).ok);
+  EXPECT_LT(Clock::now() - start, 3500ms);
+}
+
 TEST_F(WireTest, CloseReportGivesUpAfterAboutTwoSecondsEvenWithLongLimits) {
   online::HttpLimits patient;
   patient.connectTimeoutMs = 30000;
