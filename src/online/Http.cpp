@@ -197,8 +197,11 @@ bool SplitHttpUrl(const std::string& url, std::string& host, std::string& target
   const size_t slash = rest.find_first_of("/?");
   host = rest.substr(0, slash);
   if (host.empty()) return false;
-  target = slash == std::string::npos ? "/" : rest.substr(slash);
-  if (target[0] == '?') target.insert(0, "/");
+  if (slash == std::string::npos) {
+    target = "/";
+  } else {
+    target = rest[slash] == '?' ? "/" + rest.substr(slash) : rest.substr(slash);
+  }
   return true;
 }
 
