@@ -197,11 +197,9 @@ bool SplitHttpUrl(const std::string& url, std::string& host, std::string& target
   const size_t slash = rest.find_first_of("/?");
   host = rest.substr(0, slash);
   if (host.empty()) return false;
-  if (slash == std::string::npos) {
-    target = "/";
-  } else {
-    target = rest[slash] == '?' ? "/" + rest.substr(slash) : rest.substr(slash);
-  }
+  std::string path(1, '/');
+  if (slash != std::string::npos) path.append(rest, rest[slash] == '/' ? slash + 1 : slash);
+  target = std::move(path);
   return true;
 }
 
