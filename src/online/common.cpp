@@ -21,7 +21,6 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <sstream>
 
 #include "online/Hosts.h"
 
@@ -92,13 +91,20 @@ std::string ConfigHome() {
   return {};
 }
 
-std::string ReadWholeFile(const std::string& path, bool& ok) {
-  std::ifstream in(path, std::ios::binary);
-  ok = static_cast<bool>(in);
+// A client id is a short value; a runaway file is read only this far.
+constexpr std::streamsize kMaxClientIdFileBytes = 64 * 1024;
+
+std::string ReadSmallFile(const std::string& path, bool& ok) {
+  std::error_code ec;
+  ok = std::filesystem::is_regular_file(path, ec);
+  std::ifstream in;
+  if (ok) in.open(path, std::ios::binary);
+  ok = ok && in.is_open();
   if (!ok) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text(static_cast<size_t>(kMaxClientIdFileBytes), '\0');
+  in.read(text.data(), kMaxClientIdFileBytes);
+  text.resize(static_cast<size_t>(in.gcount()));
+  return text;
 }
 
 std::string DwordText(const std::string& number) {
@@ -235,7 +241,7 @@ std::string ReadClientId() {
   if (!std::filesystem::is_directory(folder, ec) || access(folder.c_str(), R_OK | W_OK | X_OK) != 0)
     return "1001";
   bool ok = false;
-  std::string text = ReadWholeFile(folder + "/AppUID", ok);
+  std::string text = ReadSmallFile(folder + "/AppUID", ok);
   return ok ? ClientIdFromFileText(std::move(text)) : std::string();
 }
 

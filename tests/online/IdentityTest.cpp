@@ -72,6 +72,11 @@ TEST(ClientId, MissingFolderGives1001AndMissingFileGivesEmpty) {
   EXPECT_EQ(online::ReadClientId(), "");
   WriteFile(config / "melvo" / "AppUID", "dword:1001\n");
   EXPECT_EQ(online::ReadClientId(), "dword:000003E9");
+  WriteFile(config / "melvo" / "AppUID", "sz:" + std::string(1 << 20, 'u'));
+  EXPECT_EQ(online::ReadClientId().size(), 64u * 1024 - 3);  // a runaway file is cut short
+  fs::remove(config / "melvo" / "AppUID");
+  fs::create_directory(config / "melvo" / "AppUID");
+  EXPECT_EQ(online::ReadClientId(), "");
   fs::remove_all(config);
 }
 
