@@ -1,0 +1,464 @@
+#include "Services.h"
+
+#include <httplib.h>
+#include <sqlite3.h>
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "online/common.h"
+
+namespace services {
+namespace {
+
+namespace fs = std::filesystem;
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+std::string NowUtc() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&now, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
+int HexValue(char ch) {
+  if (ch >= '0' && ch <= '9') return ch - '0';
+  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+  return -1;
+}
+
+std::string PercentDecode(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string FieldValue(const Fields& fields, const std::string& name) {
+  for (const auto& [n, v] : fields)
+    if (n == name) return v;
+  return {};
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& ch : text)
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  return text;
+}
+
+bool IsAudioFile(const fs::path& path) {
+  static const std::set<std::string> kExts = {".mp3", ".flac", ".ogg", ".oga", ".opus", ".m4a",
+                                              ".aac", ".wav",  ".wma", ".ape", ".mp2",  ".aiff"};
+  return kExts.count(LowerAscii(path.extension().string())) > 0;
+}
+
+std::string MimeOf(const std::string& path) {
+  const std::string ext = LowerAscii(fs::path(path).extension().string());
+  if (ext == ".mp3" || ext == ".mp2") return "audio/mpeg";
+  if (ext == ".flac") return "audio/flac";
+  if (ext == ".ogg" || ext == ".oga" || ext == ".opus") return "audio/ogg";
+  if (ext == ".m4a" || ext == ".aac") return "audio/mp4";
+  if (ext == ".wav") return "audio/wav";
+  return "application/octet-stream";
+}
+
+// Every received request goes into one table; bound parameters keep any text safe.
+class Store {
+ public:
+  bool Open(const std::string& path) {
+    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) return false;
+    sqlite3_busy_timeout(db_, 5000);
+    return sqlite3_exec(db_,
+                        "CREATE TABLE IF NOT EXISTS received (id INTEGER PRIMARY KEY, at TEXT, "
+                        "service TEXT, kind TEXT, target TEXT, fields TEXT, note TEXT)",
+                        nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~Store() {
+    if (db_) sqlite3_close(db_);
+  }
+  void Add(const std::string& service, const std::string& kind, const std::string& target,
+           const Fields& fields, const std::string& note) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& [n, v] : fields) list.push_back({n, v});
+    const std::string json = list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    const std::string at = NowUtc();
+    std::lock_guard lock(mutex_);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_,
+                           "INSERT INTO received (at, service, kind, target, fields, note) "
+                           "VALUES (?, ?, ?, ?, ?, ?)",
+                           -1, &st, nullptr) != SQLITE_OK)
+      return;
+    const std::string* texts[] = {&at, &service, &kind, &target, &json, &note};
+    for (int i = 0; i < 6; ++i)
+      sqlite3_bind_text(st, i + 1, texts[i]->c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(st);
+    sqlite3_finalize(st);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::mutex mutex_;
+};
+
+Fields QueryFields(const httplib::Request& req) {
+  const size_t q = req.target.find('?');
+  return q == std::string::npos ? Fields{} : ParseForm(req.target.substr(q + 1));
+}
+
+// Parameters come from the query only, never from a form body that happens to name them.
+std::string QueryParam(const httplib::Request& req, const std::string& name) {
+  const Fields fields = QueryFields(req);
+  for (const auto& [n, v] : fields)
+    if (n == name) return v;
+  return {};
+}
+
+}  // namespace
+
+Fields ParseForm(const std::string& body) {
+  Fields fields;
+  size_t start = 0;
+  while (start <= body.size()) {
+    size_t end = body.find('&', start);
+    if (end == std::string::npos) end = body.size();
+    const std::string pair = body.substr(start, end - start);
+    if (!pair.empty()) {
+      const size_t eq = pair.find('=');
+      fields.emplace_back(
+          PercentDecode(pair.substr(0, eq)),
+          eq == std::string::npos ? std::string() : PercentDecode(pair.substr(eq + 1)));
+    }
+    start = end + 1;
+  }
+  return fields;
+}
+
+std::string FormatDuration(int seconds) {
+  if (seconds < 0) seconds = 0;
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%02d", seconds / 60, seconds % 60);
+  return text;
+}
+
+std::vector<IndexedSong> IndexMusicFolder(const std::string& folder) {
+  std::vector<IndexedSong> songs;
+  std::error_code ec;
+  if (folder.empty() || !fs::is_directory(folder, ec)) return songs;
+  std::vector<fs::path> files;
+  for (auto it = fs::recursive_directory_iterator(
+           folder, fs::directory_options::skip_permission_denied, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_regular_file(ec) && IsAudioFile(it->path())) files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  for (const auto& path : files) {
+    IndexedSong song;
+    song.path = path.string();
+    song.name = path.stem().string();
+    TagLib::FileRef ref(path.c_str());
+    if (!ref.isNull() && ref.tag()) {
+      const TagLib::Tag* tag = ref.tag();
+      if (!tag->title().isEmpty()) song.name = tag->title().to8Bit(true);
+      song.singer = tag->artist().to8Bit(true);
+      song.album = tag->album().to8Bit(true);
+    }
+    if (!ref.isNull() && ref.audioProperties())
+      song.seconds = ref.audioProperties()->lengthInSeconds();
+    songs.push_back(std::move(song));
+  }
+  return songs;
+}
+
+struct MelvoServices::Impl {
+  ServicesConfig config;
+  Store store;
+  std::vector<IndexedSong> songs;
+  httplib::Server stat, web, search;
+  int statPort = 0, webPort = 0, searchPort = 0;
+  std::vector<std::thread> threads;
+  std::mutex tokenMutex;
+  std::deque<std::string> tokens;  // the most recent ones issued
+  std::mt19937_64 random{std::random_device{}()};
+
+  std::string IssueToken() {
+    std::lock_guard lock(tokenMutex);
+    char text[40];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(random()));
+    tokens.emplace_back(text);
+    if (tokens.size() > 1000) tokens.pop_front();
+    return text;
+  }
+
+  bool SignMatchesAnyToken(const Fields& f) {
+    const std::string code = FieldValue(f, "code");
+    std::lock_guard lock(tokenMutex);
+    for (const auto& token : tokens)
+      if (online::MakeSignCode(token, FieldValue(f, "mac"), FieldValue(f, "v"),
+                               FieldValue(f, "uid")) == code)
+        return true;
+    return false;
+  }
+
+  void RouteStatistics() {
+    stat.Get("/interface.php", [this](const httplib::Request& req, httplib::Response& res) {
+      if (QueryParam(req, "s") != "/Count/getToken.html") return NotFound("stat", req, res);
+      const std::string token = IssueToken();
+      store.Add("stat", "token", req.target, {}, token);
+      res.set_content(token, "text/plain");
+    });
+    stat.Post("/interface.php", [this](const httplib::Request& req, httplib::Response& res) {
+      const Fields fields = ParseForm(req.body);
+      if (QueryParam(req, "s") == "/Count/sign.html") {
+        const bool ok = SignMatchesAnyToken(fields);
+        store.Add("stat", "sign", req.target, fields, ok ? "sign ok" : "sign bad");
+        res.status = ok ? 200 : 403;
+        res.set_content(ok ? "1" : "0", "text/plain");
+      } else if (QueryParam(req, "m") == "Index" && QueryParam(req, "a") == "tjOper") {
+        store.Add("stat", "report", req.target, fields, "");
+        res.set_content("1", "text/plain");
+      } else {
+        NotFound("stat", req, res);
+      }
+    });
+  }
+
+  void RouteWeb() {
+    web.Get("/", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(
+          "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Melvo</title>"
+          "</head><body><h1>Melvo 5</h1></body></html>",
+          "text/html; charset=utf-8");
+    });
+    web.Post("/player", [this](const httplib::Request& req, httplib::Response& res) {
+      store.Add("web", "listening", req.target, ParseForm(req.body), "");
+      res.set_content("1", "text/plain");
+    });
+    web.Post("/index.php", [this](const httplib::Request& req, httplib::Response& res) {
+      if (QueryParam(req, "m") != "question" || QueryParam(req, "a") != "suggest")
+        return NotFound("web", req, res);
+      store.Add("web", "feedback", req.target, ParseForm(req.body), "");
+      res.set_content("1", "text/plain");
+    });
+    web.Get("/player-check_version", [this](const httplib::Request& req, httplib::Response& res) {
+      store.Add("web", "check", req.target, QueryFields(req), "");
+      std::string url = config.downloadUrl;
+      if (url.empty())
+        url = "http://" + HostOf(req, config.web, webPort) + "/download/melvo-" +
+              config.latestVersion + ".tar.gz";
+      const nlohmann::json reply = {{"data", {{"version", config.latestVersion}, {"d_url", url}}}};
+      res.set_content(reply.dump(), "application/json");
+    });
+  }
+
+  void RouteSearch() {
+    search.Get("/tm/search/search.html", [this](const httplib::Request& req,
+                                                httplib::Response& res) {
+      const std::string query = QueryParam(req, "query");
+      int page = 0;
+      try {
+        page = std::max(0, std::stoi(QueryParam(req, "page")));
+      } catch (...) {
+        page = 0;
+      }
+      store.Add("search", "search", req.target, QueryFields(req), "");
+      const std::string needle = LowerAscii(query);
+      std::vector<size_t> hits;
+      for (size_t i = 0; i < songs.size(); ++i)
+        if (LowerAscii(songs[i].name).find(needle) != std::string::npos) hits.push_back(i);
+      constexpr size_t kPageSize = 20;
+      const std::string host = HostOf(req, config.search, searchPort);
+      nlohmann::json list = nlohmann::json::array();
+      for (size_t k = size_t(page) * kPageSize; k < hits.size() && list.size() < kPageSize; ++k) {
+        const IndexedSong& s = songs[hits[k]];
+        list.push_back({{"name", s.name},
+                        {"singer", s.singer},
+                        {"album", s.album},
+                        {"duration", FormatDuration(s.seconds)},
+                        {"mp3", "http://" + host + "/tm/music/" + std::to_string(hits[k]) +
+                                    LowerAscii(fs::path(s.path).extension().string())},
+                        {"imgUrl", ""}});
+      }
+      const nlohmann::json reply = {{"songList", list}, {"page", page}, {"total", hits.size()}};
+      res.set_content(reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                      "application/json; charset=utf-8");
+    });
+    search.Get(R"(/tm/music/(\d+)(\.\w+)?)",
+               [this](const httplib::Request& req, httplib::Response& res) {
+                 size_t index = songs.size();
+                 try {
+                   index = std::stoul(req.matches[1]);
+                 } catch (...) {
+                 }
+                 store.Add("search", "music", req.target, {}, req.get_header_value("Range"));
+                 if (index >= songs.size()) return NotFound("search", req, res, false);
+                 ServeFile(songs[index].path, res);
+               });
+  }
+
+  static void ServeFile(const std::string& path, httplib::Response& res) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (ec) {
+      res.status = 404;
+      return;
+    }
+    auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
+    res.set_content_provider(static_cast<size_t>(size), MimeOf(path),
+                             [file](size_t offset, size_t length, httplib::DataSink& sink) {
+                               char buf[64 * 1024];
+                               file->clear();
+                               file->seekg(static_cast<std::streamoff>(offset));
+                               const size_t want = std::min(length, sizeof buf);
+                               file->read(buf, static_cast<std::streamsize>(want));
+                               const auto got = static_cast<size_t>(file->gcount());
+                               if (got == 0) return false;
+                               sink.write(buf, got);
+                               return true;
+                             });
+  }
+
+  void NotFound(const std::string& service, const httplib::Request& req, httplib::Response& res,
+                bool store_it = true) {
+    if (store_it) store.Add(service, "unknown", req.target, ParseForm(req.body), req.method);
+    res.status = 404;
+  }
+
+  static std::string HostOf(const httplib::Request& req, const Endpoint& e, int port) {
+    const std::string host = req.get_header_value("Host");
+    return host.empty() ? e.address + ":" + std::to_string(port) : host;
+  }
+
+  static bool Bind(httplib::Server& server, const Endpoint& e, int& port) {
+    server.set_read_timeout(5, 0);
+    server.set_write_timeout(5, 0);
+    server.set_payload_max_length(1 << 20);
+    // Quick restarts yes, but never two servers sharing one port.
+    server.set_socket_options([](socket_t sock) {
+      int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    if (e.port == 0) {
+      port = server.bind_to_any_port(e.address);
+      return port > 0;
+    }
+    port = e.port;
+    return server.bind_to_port(e.address, e.port);
+  }
+};
+
+MelvoServices::MelvoServices(ServicesConfig config) : impl_(std::make_unique<Impl>()) {
+  impl_->config = std::move(config);
+}
+
+MelvoServices::~MelvoServices() {
+  Stop();
+}
+
+bool MelvoServices::Start() {
+  Impl& m = *impl_;
+  if (!m.store.Open(m.config.databasePath)) return false;
+  m.songs = IndexMusicFolder(m.config.musicFolder);
+  m.RouteStatistics();
+  m.RouteWeb();
+  m.RouteSearch();
+  if (!Impl::Bind(m.stat, m.config.stat, m.statPort) ||
+      !Impl::Bind(m.web, m.config.web, m.webPort) ||
+      !Impl::Bind(m.search, m.config.search, m.searchPort))
+    return false;
+  for (httplib::Server* s : {&m.stat, &m.web, &m.search})
+    m.threads.emplace_back([s] { s->listen_after_bind(); });
+  return true;
+}
+
+void MelvoServices::Stop() {
+  if (!impl_) return;
+  for (httplib::Server* s : {&impl_->stat, &impl_->web, &impl_->search}) s->stop();
+  for (auto& t : impl_->threads)
+    if (t.joinable()) t.join();
+  impl_->threads.clear();
+}
+
+int MelvoServices::statPort() const {
+  return impl_->statPort;
+}
+int MelvoServices::webPort() const {
+  return impl_->webPort;
+}
+int MelvoServices::searchPort() const {
+  return impl_->searchPort;
+}
+size_t MelvoServices::songCount() const {
+  return impl_->songs.size();
+}
+
+std::vector<ReceivedRow> ReadReceived(const std::string& databasePath) {
+  std::vector<ReceivedRow> rows;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(databasePath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return rows;
+  }
+  sqlite3_busy_timeout(db, 5000);
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT id, at, service, kind, target, fields, note FROM received "
+                         "ORDER BY id",
+                         -1, &st, nullptr) == SQLITE_OK) {
+    auto text = [st](int col) {
+      const auto* p = sqlite3_column_text(st, col);
+      return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
+    };
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      ReceivedRow row;
+      row.id = sqlite3_column_int64(st, 0);
+      row.at = text(1);
+      row.service = text(2);
+      row.kind = text(3);
+      row.target = text(4);
+      const auto list = nlohmann::json::parse(text(5), nullptr, false);
+      if (list.is_array())
+        for (const auto& pair : list)
+          if (pair.is_array() && pair.size() == 2 && pair[0].is_string() && pair[1].is_string())
+            row.fields.emplace_back(pair[0].get<std::string>(), pair[1].get<std::string>());
+      row.note = text(6);
+      rows.push_back(std::move(row));
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return rows;
+}
+
+void DumpReceived(const std::string& databasePath, std::ostream& out) {
+  for (const auto& row : ReadReceived(databasePath)) {
+    out << row.id << '\t' << row.at << '\t' << row.service << '\t' << row.kind << '\t'
+        << row.target;
+    for (const auto& [n, v] : row.fields) out << '\t' << n << '=' << v;
+    if (!row.note.empty()) out << "\t[" << row.note << ']';
+    out << '\n';
+  }
+}
+
+}  // namespace services
