@@ -12,11 +12,15 @@ pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 find_package(nlohmann_json 3 REQUIRED)
 find_package(httplib QUIET)
 if(NOT TARGET httplib::httplib)
-  # Debian's cpp-httplib ships the header only; wrap it in a target of our own.
+  # Debian builds cpp-httplib as a shared library: its header needs the library too.
   find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
-  add_library(httplib::httplib INTERFACE IMPORTED)
+  pkg_check_modules(HTTPLIB_LIB IMPORTED_TARGET GLOBAL cpp-httplib)
+  add_library(httplib::httplib INTERFACE IMPORTED GLOBAL)
   target_include_directories(httplib::httplib INTERFACE ${HTTPLIB_INCLUDE_DIR})
   target_link_libraries(httplib::httplib INTERFACE Threads::Threads)
+  if(TARGET PkgConfig::HTTPLIB_LIB)
+    target_link_libraries(httplib::httplib INTERFACE PkgConfig::HTTPLIB_LIB)
+  endif()
 endif()
 
 if(MELVO_BUILD_TESTS)
