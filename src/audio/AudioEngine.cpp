@@ -15,6 +15,11 @@ TAudioEngine* gAudioEngine = nullptr;
 
 namespace {
 
+// Identity of the engine whose library is live, read by the library's end callback, so that an
+// end queued by a destroyed engine's stream never reaches a later engine with a reused handle.
+std::atomic<uint64_t> gLiveEngineId{0};
+std::atomic<uint64_t> gEnginesMade{0};
+
 constexpr int kTickMs = 50;
 constexpr uint32_t kLibraryVersion24 = 0x0204;
 constexpr std::array<int32_t, 10> kEqBands{80,   170,  310,   600,   1000,
@@ -89,8 +94,9 @@ void TStreamCreateURLThread::Execute() {
 // Construction and destruction
 
 TAudioEngine::TAudioEngine(uint32_t HWND, const std::string& _PluginPath)
-    : FContext(std::make_unique<QObject>()) {
+    : FContext(std::make_unique<QObject>()), FId(++gEnginesMade) {
   AppHWND = HWND;
+  gLiveEngineId.store(FId);
   EQBands = kEqBands;
   if (!gAudioEngine) gAudioEngine = this;
   InitDevice(_PluginPath);
@@ -101,20 +107,26 @@ TAudioEngine::TAudioEngine(uint32_t HWND, const std::string& _PluginPath)
 }
 
 TAudioEngine::~TAudioEngine() {
+  // Handlers may belong to objects already gone; nothing is reported from here on.
+  FOnAudioEvent = nullptr;
+  FOnAudioFinish = nullptr;
+  FOnAudioProcess = nullptr;
+  FOnAudioFail = nullptr;
+  SetOnAudioStreamDown(nullptr);
   PTime->stop();
   if (StreamCreate) {
     StreamCreate->Terminate();
     StreamCreate->WaitFor();
   }
   Stop();
-  // Calls still queued for this engine die with their receiver.
-  FContext.reset();
+  FContext.reset();  // calls still queued for this engine die with their receiver
   StreamCreate.reset();
   for (uint32_t p : FPlugins) audiolib::FreePlugin(p);
   if (FDeviceReady) {
     audiolib::StopOutput();
-    audiolib::FreeDevice();
+    audiolib::FreeDevice();  // frees every stream, also one a dropped opening left behind
   }
+  if (gLiveEngineId.load() == FId) gLiveEngineId.store(0);
   if (gAudioEngine == this) gAudioEngine = nullptr;
 }
 
@@ -177,10 +189,11 @@ void TAudioEngine::EndSyncProc(uint32_t, uint32_t channel, uint32_t, void*) {
   // Library thread: the engine is looked up only once the call runs on the main thread.
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) return;
+  uint64_t engineId = gLiveEngineId.load();
   QMetaObject::invokeMethod(
       app,
-      [channel] {
-        if (gAudioEngine) gAudioEngine->StreamEnded(channel);
+      [channel, engineId] {
+        if (gAudioEngine && gAudioEngine->FId == engineId) gAudioEngine->StreamEnded(channel);
       },
       Qt::QueuedConnection);
 }

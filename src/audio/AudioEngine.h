@@ -154,6 +154,7 @@ class TAudioEngine {
   uint32_t plug = 0;
   int64_t SongLength = 0;
   std::unique_ptr<QObject> FContext;  // receiver of the calls handed to the main thread
+  uint64_t FId;                       // this engine among those made in the process
   QTimer* PTime = nullptr;            // owned by FContext
   uint32_t AppHWND = 0;
   std::array<uint32_t, 10> EqParam{};
