@@ -25,10 +25,11 @@ std::string Fixture(const std::string& name) {
   return std::string(MELVO_FIXTURES_DIR) + "/" + name;
 }
 
+std::unique_ptr<TAudioEngine> gEngine;  // made on first use, destroyed before the application
+
 TAudioEngine& Engine() {
-  static std::unique_ptr<TAudioEngine> engine =
-      std::make_unique<TAudioEngine>(0, MELVO_BIN_DIR "/");
-  return *engine;
+  if (!gEngine) gEngine = std::make_unique<TAudioEngine>(0, MELVO_BIN_DIR "/");
+  return *gEngine;
 }
 
 void ProcessEvents() {
