@@ -92,6 +92,11 @@ class TAudioEngine {
 
   virtual std::string GetDialogFilter() const;
 
+  // Device and plug-in initialisation; the constructor runs it.
+  void InitDevice(const std::string& _PluginPath);
+  // The 50 ms progress tick; the engine's timer calls it.
+  void OnTimer();
+
   void Play(const std::string& FileName);
   void Pause();
   void UnPause();
@@ -136,9 +141,7 @@ class TAudioEngine {
  private:
   friend class TStreamCreateURLThread;
 
-  void InitDevice(const std::string& _PluginPath);
   void LoadPlugins(const std::string& _PluginPath);
-  void OnTimer();
   void CreateEqualizerFX();
   void ReadBitrate();
   void StartPlayback();
