@@ -23,7 +23,7 @@ namespace melvo::audiolib {
 
 void setError(int code);
 
-class Stream {
+class Stream : public std::enable_shared_from_this<Stream> {
  public:
   Stream(DWORD handle, DWORD flags, std::string name, int deviceRate, int bufferMs);
   ~Stream();

@@ -88,9 +88,9 @@ void Device::detach(Stream* s) {
     slot.compare_exchange_strong(expected, nullptr);
   }
   // Wait out a mix pass that may have picked the stream up before it left its slot.
-  uint64_t seen = epoch_.load(std::memory_order_acquire);
+  uint64_t seen = epoch_.load();
   if (seen & 1) {
-    while (epoch_.load(std::memory_order_acquire) == seen) std::this_thread::yield();
+    while (epoch_.load() == seen) std::this_thread::yield();
   }
 }
 
@@ -107,10 +107,10 @@ void Device::sdlCallback(void* self, uint8_t* stream, int len) {
 }
 
 void Device::mix(float* out, int frames) {
-  epoch_.fetch_add(1, std::memory_order_acq_rel);
+  epoch_.fetch_add(1);
   std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
   for (auto& slot : slots_) {
-    Stream* s = slot.load(std::memory_order_acquire);
+    Stream* s = slot.load();
     if (s && s->audible()) s->mixInto(out, frames, scratch_.data());
   }
   const float gain = master.load(std::memory_order_relaxed);
@@ -118,7 +118,7 @@ void Device::mix(float* out, int frames) {
     float v = out[i] * gain;
     out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);
   }
-  epoch_.fetch_add(1, std::memory_order_acq_rel);
+  epoch_.fetch_add(1);
 }
 
 // The no-sound device: takes audio at the real-time rate and throws it away.

@@ -80,7 +80,8 @@ void Stream::ensureWorker() {
   std::lock_guard lock(workerMutex_);
   if (workerStarted_) return;
   workerStarted_ = true;
-  worker_ = std::thread([this] { run(); });
+  // The worker keeps its stream alive: a sync callback may free the stream on this very thread.
+  worker_ = std::thread([self = shared_from_this()] { self->run(); });
 }
 
 void Stream::waitForPrebuffer(int percent, int timeoutMs) {

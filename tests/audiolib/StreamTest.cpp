@@ -157,6 +157,50 @@ TEST_F(PlaybackTest, PositionAdvancesInRealTimeAndTheEndFiresOnce) {
   EXPECT_NEAR(BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE)), 2.0, 0.05);
 }
 
+std::atomic<bool> freedInSync{false};
+void freeOwnStream(HSYNC, DWORD channel, DWORD, void*) {
+  freedInSync = BASS_StreamFree(channel) != FALSE;
+}
+
+TEST_F(PlaybackTest, AnEndSyncMayFreeItsOwnStream) {
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("sine1k.wav").c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  freedInSync = false;
+  ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_END | BASS_SYNC_ONETIME, 0, freeOwnStream, nullptr),
+            0u);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  ASSERT_TRUE(waitFor([] { return freedInSync.load(); }, 4s));
+  EXPECT_FALSE(BASS_ChannelPlay(h, FALSE));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(PlaybackTest, FreeingTheDeviceInvalidatesStreamsAndAMissingDeviceFails) {
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("tone.wav").c_str(), 0, 0, 0);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  ASSERT_TRUE(BASS_Free());
+  EXPECT_FALSE(BASS_ChannelPlay(h, FALSE));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+  EXPECT_EQ(BASS_StreamCreateFile(FALSE, fixture("tone.wav").c_str(), 0, 0, 0), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+  EXPECT_FALSE(BASS_Free());
+
+  // No no-sound request and a sound system that does not exist: the device cannot open.
+  std::string ours = getenv("MELVO_AUDIO_DEVICE") ? getenv("MELVO_AUDIO_DEVICE") : "";
+  std::string sdl = getenv("SDL_AUDIODRIVER") ? getenv("SDL_AUDIODRIVER") : "";
+  unsetenv("MELVO_AUDIO_DEVICE");
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  EXPECT_FALSE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DRIVER);
+  setenv("MELVO_AUDIO_DEVICE", ours.empty() ? "nosound" : ours.c_str(), 1);
+  if (sdl.empty())
+    unsetenv("SDL_AUDIODRIVER");
+  else
+    setenv("SDL_AUDIODRIVER", sdl.c_str(), 1);
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+  EXPECT_FALSE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+}
+
 TEST_F(PlaybackTest, PauseHoldsThePositionAndStopResumesWhereItWas) {
   HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("tone.wav").c_str(), 0, 0, 0);
   StreamGuard g(h);

@@ -8,12 +8,11 @@
 namespace audiolib_test {
 
 void initDevice() {
-  static bool done = [] {
-    setenv("MELVO_AUDIO_DEVICE", "nosound", 0);
-    setenv("MELVO_PLUGIN_DIR", MELVO_BIN_DIR, 1);  // the tests run from their own folder
-    return BASS_Init(-1, 44100, 0, nullptr, nullptr) != FALSE;
-  }();
-  ASSERT_TRUE(done) << "no-sound device did not open";
+  setenv("MELVO_AUDIO_DEVICE", "nosound", 0);
+  setenv("MELVO_PLUGIN_DIR", MELVO_BIN_DIR, 1);  // the tests run from their own folder
+  bool ready =
+      BASS_Init(-1, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY;
+  ASSERT_TRUE(ready) << "no-sound device did not open";
 }
 
 std::string fixture(const std::string& name) {
