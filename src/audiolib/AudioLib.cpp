@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "audiolib/Core.h"
+#include "audiolib/Mp3Length.h"
 #include "audiolib/Plugins.h"
 #include "audiolib/Tags.h"
 
@@ -221,6 +222,10 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
   s->fileSize = size;
   s->decoder = Decoder::open(fmt, pluginFactory(), decodeOnly ? 0 : l.device.rate(),
                              decodeOnly ? 0 : 2, &error);
+  if (s->decoder && s->decoder->channelType() == BASS_CTYPE_STREAM_MP3) {
+    int64_t exact = exactMp3Frames(path);
+    if (exact > 0) s->decoder->setLengthFrames(exact);
+  }
   return finishStream(std::move(s), error);
 }
 

@@ -48,6 +48,8 @@ class Decoder {
   HPLUGIN plugin() const { return plugin_; }
   // Length in source frames, -1 when unknown. Refined to the decoded count once the end is seen.
   int64_t lengthFrames() const { return lengthFrames_; }
+  // A better length from outside the container (e.g. an MP3's encoder tag).
+  void setLengthFrames(int64_t frames) { lengthFrames_ = frames; }
   const std::map<std::string, std::string>& metadata() const { return metadata_; }
 
   int outputChannels() const { return outChannels_; }
