@@ -35,24 +35,25 @@ typedef DWORD HPLUGIN;
 
 // ---- Error codes (BASS_ErrorGetCode) ----
 #define BASS_OK 0
-#define BASS_ERROR_MEM 1         // out of memory
-#define BASS_ERROR_FILEOPEN 2    // the file does not exist or cannot be read; URL not found (4xx/5xx)
-#define BASS_ERROR_DRIVER 3      // no audio output device available
-#define BASS_ERROR_HANDLE 5      // not a valid (or an already freed) handle
-#define BASS_ERROR_FORMAT 6      // the device does not support the requested format
-#define BASS_ERROR_POSITION 7    // position out of range
-#define BASS_ERROR_INIT 8        // BASS_Init has not succeeded
-#define BASS_ERROR_ALREADY 14    // already initialised / already loaded
-#define BASS_ERROR_ILLTYPE 19    // unknown attribute, effect type, config option or data flag
-#define BASS_ERROR_ILLPARAM 20   // an argument is invalid
-#define BASS_ERROR_NOPLAY 24     // the channel is not playing (no data to give)
-#define BASS_ERROR_NONET 32      // no connection: host not found, connection refused or reset
-#define BASS_ERROR_NOTAVAIL 37   // the value is not available (e.g. length of a live stream)
-#define BASS_ERROR_DECODE 38     // the channel is (or is not) a decoding channel
-#define BASS_ERROR_TIMEOUT 40    // the connection timed out (BASS_CONFIG_NET_TIMEOUT)
-#define BASS_ERROR_FILEFORM 41   // unsupported, corrupt or non-audio file
-#define BASS_ERROR_CODEC 44      // the codec is not available (a plug-in would decode it)
-#define BASS_ERROR_PROTOCOL 48   // address scheme not allowed (only http and https are)
+#define BASS_ERROR_MEM 1       // out of memory
+#define BASS_ERROR_FILEOPEN 2  // the file does not exist or cannot be read; URL not found (4xx/5xx)
+#define BASS_ERROR_DRIVER 3    // no audio output device available
+#define BASS_ERROR_HANDLE 5    // not a valid (or an already freed) handle
+#define BASS_ERROR_FORMAT 6    // the device does not support the requested format
+#define BASS_ERROR_POSITION 7  // position out of range
+#define BASS_ERROR_INIT 8      // BASS_Init has not succeeded
+#define BASS_ERROR_ALREADY 14  // already initialised / already loaded
+#define BASS_ERROR_ILLTYPE 19  // unknown attribute, effect type, config option or data flag
+#define BASS_ERROR_ILLPARAM 20  // an argument is invalid
+#define BASS_ERROR_DEVICE 23    // invalid device number
+#define BASS_ERROR_NOPLAY 24    // the channel is not playing (no data to give)
+#define BASS_ERROR_NONET 32     // no connection: host not found, connection refused or reset
+#define BASS_ERROR_NOTAVAIL 37  // the value is not available (e.g. length of a live stream)
+#define BASS_ERROR_DECODE 38    // the channel is (or is not) a decoding channel
+#define BASS_ERROR_TIMEOUT 40   // the connection timed out (BASS_CONFIG_NET_TIMEOUT)
+#define BASS_ERROR_FILEFORM 41  // unsupported, corrupt or non-audio file
+#define BASS_ERROR_CODEC 44     // the codec is not available (a plug-in would decode it)
+#define BASS_ERROR_PROTOCOL 48  // address scheme not allowed (only http and https are)
 #define BASS_ERROR_UNKNOWN (-1)
 
 // ---- Initialisation and configuration ----
@@ -71,9 +72,10 @@ BOOL BASS_Free(void);
 BOOL BASS_Start(void);
 BOOL BASS_Stop(void);
 
-#define BASS_CONFIG_BUFFER 0         // playback buffer length in ms (default 500)
-#define BASS_CONFIG_NET_TIMEOUT 11   // connect time-out of network streams in ms (default 5000)
-#define BASS_CONFIG_NET_PREBUF 15    // % of the buffer filled before a URL stream returns (75; 0 = none)
+#define BASS_CONFIG_BUFFER 0        // playback buffer length in ms (default 500)
+#define BASS_CONFIG_NET_TIMEOUT 11  // connect time-out of network streams in ms (default 5000)
+#define BASS_CONFIG_NET_PREBUF \
+  15  // % of the buffer filled before a URL stream returns (75; 0 = none)
 #define BASS_CONFIG_NET_PLAYLIST 21  // 1 = BASS_StreamCreateURL follows .pls / .m3u play lists
 BOOL BASS_SetConfig(DWORD option, DWORD value);
 DWORD BASS_GetConfig(DWORD option);  // (DWORD)-1 for an unknown option
@@ -83,9 +85,10 @@ BOOL BASS_SetVolume(float volume);
 float BASS_GetVolume(void);  // -1 on error
 
 // ---- Streams ----
-#define BASS_UNICODE 0x80000000u      // accepted, ignored: text is always UTF-8
-#define BASS_STREAM_DECODE 0x200000u  // decoding channel: not played; BASS_ChannelGetData reads
-                                      // the next decoded bytes directly
+#define BASS_UNICODE 0x80000000u  // accepted, ignored: text is always UTF-8
+#define BASS_STREAM_DECODE \
+  0x200000u  // decoding channel: not played; BASS_ChannelGetData reads
+             // the next decoded bytes directly
 
 // Opens a local file. mem must be FALSE (in-memory streams are not supported: ILLPARAM),
 // offset and length must be 0. Errors: INIT, FILEOPEN (missing / unreadable), FILEFORM (not an
@@ -145,12 +148,12 @@ BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value);
 #define BASS_CTYPE_STREAM_WAV 0x40000
 #define BASS_CTYPE_MUSIC_MOD 0x20000  // tracker modules
 typedef struct BASS_CHANNELINFO {
-  DWORD freq;        // sample rate of the stream
-  DWORD chans;       // 1 or 2
-  DWORD flags;       // flags given at creation
-  DWORD ctype;       // BASS_CTYPE_* or a plug-in's channel type
-  DWORD origres;     // bits per sample of the source, 0 when not applicable
-  HPLUGIN plugin;    // plug-in that decodes it, 0 = built in
+  DWORD freq;            // sample rate of the stream
+  DWORD chans;           // 1 or 2
+  DWORD flags;           // flags given at creation
+  DWORD ctype;           // BASS_CTYPE_* or a plug-in's channel type
+  DWORD origres;         // bits per sample of the source, 0 when not applicable
+  HPLUGIN plugin;        // plug-in that decodes it, 0 = built in
   const char* filename;  // the name given at creation; valid while the stream exists
 } BASS_CHANNELINFO;
 BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info);
@@ -207,7 +210,8 @@ typedef struct BASS_PLUGININFO {
   const BASS_PLUGINFORM* formats;
 } BASS_PLUGININFO;
 // Loads a plug-in (a "b_*.so" module, see AudioLibPlugin.h). A bare name is looked for in the
-// program folder (the folder of the running executable), then in the current folder; a name with
+// program folder (the folder of the running executable), then in $MELVO_PLUGIN_DIR when set,
+// then in the current folder; a name with
 // a '/' is used as it is. Loading an already loaded module returns its handle. 0 on failure
 // (FILEOPEN: not found or not loadable; FILEFORM: not a plug-in of ours).
 HPLUGIN BASS_PluginLoad(const char* file, DWORD flags);

@@ -17,7 +17,7 @@ struct AVCodecContext;
 #define MELVO_AUDIOLIB_PLUGIN_ABI 1
 
 typedef struct MELVO_AUDIOLIB_PLUGIN {
-  DWORD abi;            // MELVO_AUDIOLIB_PLUGIN_ABI
+  DWORD abi;             // MELVO_AUDIOLIB_PLUGIN_ABI
   BASS_PLUGININFO info;  // version and the formats it adds (for open dialogs)
   // Returns an opened FFmpeg decoder for a stream with these parameters, or NULL when the codec
   // is not one of this plug-in's. The library owns the result (avcodec_free_context).
