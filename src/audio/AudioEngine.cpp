@@ -148,7 +148,8 @@ void TAudioEngine::InitDevice(const std::string& _PluginPath) {
 
 void TAudioEngine::LoadPlugins(const std::string& _PluginPath) {
   for (const std::string& name : FindPluginFiles(_PluginPath)) {
-    plug = audiolib::LoadPlugin(name);
+    // The file found is the file loaded: a bare name could resolve to another folder.
+    plug = audiolib::LoadPlugin(_PluginPath + name);
     if (plug == 0) continue;
     FPlugins.push_back(plug);
     for (const std::string& patterns : audiolib::PluginPatterns(plug)) FExts += ";" + patterns;
