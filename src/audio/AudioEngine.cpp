@@ -1,9 +1,9 @@
 #include "audio/AudioEngine.h"
 
 #include "audio/LibraryCalls.h"
+#include "audio/MainThreadCalls.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QObject>
 #include <QTimer>
 
@@ -97,6 +97,7 @@ TAudioEngine::TAudioEngine(uint32_t HWND, const std::string& _PluginPath)
     : FContext(std::make_unique<QObject>()), FId(++gEnginesMade) {
   AppHWND = HWND;
   gLiveEngineId.store(FId);
+  TMainThreadCalls::Instance();
   EQBands = kEqBands;
   if (!gAudioEngine) gAudioEngine = this;
   InitDevice(_PluginPath);
@@ -119,7 +120,8 @@ TAudioEngine::~TAudioEngine() {
     StreamCreate->WaitFor();
   }
   Stop();
-  FContext.reset();  // calls still queued for this engine die with their receiver
+  TMainThreadCalls::Instance().Discard(FId);  // calls still queued for this engine
+  FContext.reset();
   StreamCreate.reset();
   for (uint32_t p : FPlugins) audiolib::FreePlugin(p);
   if (FDeviceReady) {
@@ -166,7 +168,7 @@ std::string TAudioEngine::GetDialogFilter() const {
 // Events
 
 void TAudioEngine::PostToMainThread(std::function<void()> call) {
-  QMetaObject::invokeMethod(FContext.get(), std::move(call), Qt::QueuedConnection);
+  TMainThreadCalls::Instance().Post(FId, std::move(call));
 }
 
 void TAudioEngine::RaiseState(int32_t State) {
@@ -188,15 +190,10 @@ void TAudioEngine::SetOnAudioStreamDown(TAudioStreamDown h) {
 
 void TAudioEngine::EndSyncProc(uint32_t, uint32_t channel, uint32_t, void*) {
   // Library thread: the engine is looked up only once the call runs on the main thread.
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!app) return;
   uint64_t engineId = gLiveEngineId.load();
-  QMetaObject::invokeMethod(
-      app,
-      [channel, engineId] {
-        if (gAudioEngine && gAudioEngine->FId == engineId) gAudioEngine->StreamEnded(channel);
-      },
-      Qt::QueuedConnection);
+  TMainThreadCalls::Instance().Post(0, [channel, engineId] {
+    if (gAudioEngine && gAudioEngine->FId == engineId) gAudioEngine->StreamEnded(channel);
+  });
 }
 
 void TAudioEngine::StreamDownProc(const void* buffer, uint32_t length, void* user) {

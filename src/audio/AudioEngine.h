@@ -156,7 +156,7 @@ class TAudioEngine {
   uint32_t Channel = 0;
   uint32_t plug = 0;
   int64_t SongLength = 0;
-  std::unique_ptr<QObject> FContext;  // receiver of the calls handed to the main thread
+  std::unique_ptr<QObject> FContext;  // owns the timer
   uint64_t FId;                       // this engine among those made in the process
   QTimer* PTime = nullptr;            // owned by FContext
   uint32_t AppHWND = 0;
