@@ -14,11 +14,14 @@ TMainThreadCalls& TMainThreadCalls::Instance() {
 }
 
 void TMainThreadCalls::Post(uint64_t owner, std::function<void()> call) {
+  QEvent* wakeUp = nullptr;
   {
+    // Made under the lock, so that the main thread's look at it comes after in every respect.
     std::lock_guard<std::mutex> lock(FLock);
     FCalls.emplace_back(owner, std::move(call));
+    wakeUp = new QEvent(kWakeUp);
   }
-  QCoreApplication::postEvent(this, new QEvent(kWakeUp));
+  QCoreApplication::postEvent(this, wakeUp);
 }
 
 void TMainThreadCalls::Discard(uint64_t owner) {
@@ -27,11 +30,10 @@ void TMainThreadCalls::Discard(uint64_t owner) {
 }
 
 void TMainThreadCalls::customEvent(QEvent* event) {
-  if (event->type() != kWakeUp) return;
   std::function<void()> call;
   {
     std::lock_guard<std::mutex> lock(FLock);
-    if (FCalls.empty()) return;  // its call was discarded
+    if (event->type() != kWakeUp || FCalls.empty()) return;  // not ours, or its call was discarded
     call = std::move(FCalls.front().second);
     FCalls.pop_front();
   }
