@@ -118,6 +118,28 @@ void BM_Seek(benchmark::State& state) {
 }
 BENCHMARK(BM_Seek)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
 
+// One progress tick of a playing stream: length, position, samples and spectrum to a handler.
+void BM_Tick(benchmark::State& state) {
+  TAudioEngine& engine = Engine();
+  bool playing = false;
+  engine.SetOnAudioEvent([&](int32_t s) { playing = s == psPlaying; });
+  float sink = 0;
+  engine.SetOnAudioProcess([&](int32_t, float maxPos, float curPos, TFFTData fft, TWaveData wave) {
+    sink += maxPos + curPos + fft[23] + static_cast<float>(wave[7]);
+  });
+  engine.Play(Fixture("long180.mp3"));
+  if (!SpinUntil([&] { return playing; }) ||
+      !SpinUntil([&] { return engine.GetSongPos() > 100; })) {
+    state.SkipWithError("not playing");
+    return;
+  }
+  for (auto _ : state) engine.OnTimer();
+  benchmark::DoNotOptimize(sink);
+  engine.SetOnAudioProcess(nullptr);
+  engine.Stop();
+}
+BENCHMARK(BM_Tick)->Unit(benchmark::kMicrosecond);
+
 void BM_ProbeEngine(benchmark::State& state) {
   TAudioEngine& engine = Engine();
   const auto& files = TaggedCopies();

@@ -23,18 +23,21 @@ struct Options {
   double stopAfterSeconds = 0;
   bool quiet = false;
   bool cpu = false;
+  bool noTick = false;
 };
 
 void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: melvo-play [--every N] [--volume V] [--seek MS] [--for SECONDS] [--quiet] "
-               "[--cpu] FILE|URL\n"
-               "  --every N     print the progress every N ticks of 50 ms (default 10)\n"
-               "  --volume V    stream volume 0..1 (default 1)\n"
-               "  --seek MS     seek to MS milliseconds once playing\n"
-               "  --for S       stop after S seconds of playback\n"
-               "  --quiet       print only state changes and failures\n"
-               "  --cpu         print the process's CPU time at the end\n");
+  std::fprintf(
+      stderr,
+      "usage: melvo-play [--every N] [--volume V] [--seek MS] [--for SECONDS] [--quiet] "
+      "[--cpu] FILE|URL\n"
+      "  --every N     print the progress every N ticks of 50 ms (default 10)\n"
+      "  --volume V    stream volume 0..1 (default 1)\n"
+      "  --seek MS     seek to MS milliseconds once playing\n"
+      "  --for S       stop after S seconds of playback\n"
+      "  --quiet       print only state changes and failures\n"
+      "  --cpu         print the process's CPU time at the end\n"
+      "  --no-progress attach no progress handler (the engine's tick then does nothing)\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& o) {
@@ -53,6 +56,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       o.quiet = true;
     else if (a == "--cpu")
       o.cpu = true;
+    else if (a == "--no-progress")
+      o.noTick = true;
     else if (!a.empty() && a[0] != '-' && o.target.empty())
       o.target = a;
     else
@@ -111,14 +116,15 @@ int main(int argc, char** argv) {
     exitCode = 1;
     if (state == psOpenFailed) QTimer::singleShot(0, &app, [&] { app.quit(); });
   });
-  engine.SetOnAudioProcess([&](int32_t state, float maxPos, float curPos, TFFTData, TWaveData) {
-    if (o.quiet || ++ticks % o.printEveryTicks != 0) return;
-    int32_t r = 0, l = 0;
-    engine.GetVULevel(r, l);
-    std::printf("%9.1f ms  state %d  pos %.0f / %.0f ms  bitrate %d  level L %d R %d\n",
-                elapsedMs(), state, curPos, maxPos, engine.Bitrate(), l, r);
-    std::fflush(stdout);
-  });
+  if (!o.noTick)
+    engine.SetOnAudioProcess([&](int32_t state, float maxPos, float curPos, TFFTData, TWaveData) {
+      if (o.quiet || ++ticks % o.printEveryTicks != 0) return;
+      int32_t r = 0, l = 0;
+      engine.GetVULevel(r, l);
+      std::printf("%9.1f ms  state %d  pos %.0f / %.0f ms  bitrate %d  level L %d R %d\n",
+                  elapsedMs(), state, curPos, maxPos, engine.Bitrate(), l, r);
+      std::fflush(stdout);
+    });
   if (o.stopAfterSeconds > 0)
     QTimer::singleShot(static_cast<int>(o.stopAfterSeconds * 1000), &app, [&] {
       engine.Stop();
