@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 using namespace enginetest;
@@ -105,6 +106,7 @@ TEST(EngineOpening, MissingFileTriesTheUrlThenFinishesAndFailsWhileTheOpeningIsS
   EXPECT_GT(log.events[3].code, 0) << "the library's own error code of the failed attempt";
   EXPECT_EQ(engine->EngineState(), psOpenFailed);
   EXPECT_FALSE(engine->OpeningUnderWay());
+  EXPECT_TRUE(log.allOnMainThread);
   EXPECT_EQ(engine->CurrentChannel(), 0u);
   EXPECT_EQ(engine->GetSongPos(), 0.0f);
   EXPECT_EQ(engine->GetSongLen(), 0.0f);
@@ -118,6 +120,9 @@ TEST(EngineOpening, UrlConnectsFirstThenPlaysAndAPlayListIsFollowed) {
                "audio/x-scpls");
   auto engine = MakeEngine();
   EventLog log(*engine);
+  log.RecordProgress();
+  std::atomic<size_t> downloaded{0};
+  engine->SetOnAudioStreamDown([&](const void*, uint32_t len, uint32_t) { downloaded += len; });
 
   engine->Play(server.Url("/tone.mp3"));
   ASSERT_TRUE(log.WaitFor('s', psPlaying));
@@ -125,7 +130,9 @@ TEST(EngineOpening, UrlConnectsFirstThenPlaysAndAPlayListIsFollowed) {
   EXPECT_EQ(log.events[0], (Event{'s', psConnecting, 0, true}));
   EXPECT_EQ(log.events[1], (Event{'s', psPlaying, 0, true}));
   EXPECT_NEAR(engine->Bitrate(), 128, 8) << "size from Content-Length over the decoded length";
-  ASSERT_TRUE(WaitUntil([&] { return engine->GetSongPos() > 100; }));
+  ASSERT_TRUE(WaitUntil([&] { return engine->GetSongPos() > 100 && log.progressCount > 0; }));
+  EXPECT_GT(downloaded.load(), 0u);
+  EXPECT_TRUE(log.allOnMainThread);
 
   log.Clear();
   engine->Play(server.Url("/list.pls"));
@@ -233,6 +240,7 @@ TEST(EngineTransport, EndOfAStreamRaisesFinishAndALateEndOfAReplacedStreamIsDrop
   engine->Play(Fixture("sine1k.wav"));
   ASSERT_TRUE(log.WaitFor('f', psEnded, 6000));
   EXPECT_EQ(engine->EngineState(), psEnded);
+  EXPECT_TRUE(log.allOnMainThread) << "the library's end notification is handed over";
   EXPECT_FALSE(log.Has('s', psEnded)) << "the end raises the finish event, not the state event";
   int ticks = log.progressCount;
   ASSERT_TRUE(WaitUntil([&] { return log.progressCount > ticks; }));

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <chrono>
@@ -90,6 +91,7 @@ class EventLog {
     FEngine.SetOnAudioProcess(
         [this](int32_t s, float maxPos, float curPos, TFFTData fft, TWaveData wave) {
           ++progressCount;
+          NoteThread();
           lastMax = maxPos;
           lastPos = curPos;
           lastState = s;
@@ -98,6 +100,9 @@ class EventLog {
           minPosSeen = std::min(minPosSeen, std::min(curPos, maxPos));
         });
   }
+  // Whether every handler so far ran on the main thread.
+  bool allOnMainThread = true;
+
   bool Has(char kind, int32_t state) const {
     for (const Event& e : events)
       if (e.kind == kind && e.state == state) return true;
@@ -117,7 +122,11 @@ class EventLog {
   std::function<void(const Event&)> onEvent;  // runs inside the handler, for re-entrancy checks
 
  private:
+  void NoteThread() {
+    if (QThread::currentThread() != TestApp().thread()) allOnMainThread = false;
+  }
   void Add(char kind, int32_t state, int32_t code) {
+    NoteThread();
     events.push_back({kind, state, code, FEngine.OpeningUnderWay()});
     if (onEvent) onEvent(events.back());
   }
