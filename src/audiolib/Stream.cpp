@@ -64,10 +64,18 @@ void Stream::adoptDecoder() {
   length_ = decoder->lengthFrames();
 }
 
+void Stream::wakeWorker() {
+  {
+    std::lock_guard lock(workerMutex_);
+    playRequested_ = true;
+  }
+  wake_.notify_all();
+}
+
 void Stream::shutdown() {
   quit_ = true;
   if (net) net->abort();
-  wake_.notify_all();
+  wakeWorker();
   if (worker_.joinable()) {
     if (worker_.get_id() == std::this_thread::get_id())
       worker_.detach();  // freed from its own sync callback: the thread ends by itself
@@ -118,6 +126,7 @@ void Stream::run() {
   std::vector<float> chunk(size_t(kChunkFrames) * 2);
   uint32_t gen = 0;
   bool atEnd = false;
+  bool filling = true;
   uint32_t endsFired = endCount_.load();
   while (!quit_.load()) {
     uint32_t wanted = seekGen_.load(std::memory_order_acquire);
@@ -126,6 +135,7 @@ void Stream::run() {
       int64_t target = seekTarget_.load();
       if (!decoder->seek(target)) decoder->seek(0);
       atEnd = false;
+      filling = true;  // new data goes in right behind the flush point
       {
         std::lock_guard lock(fxMutex_);
         for (Fx& fx : fx_) fx.band.reset();
@@ -135,32 +145,42 @@ void Stream::run() {
       flushBase_ = target;
       flushGen_.store(gen, std::memory_order_release);
     }
-    if (!atEnd) {
-      uint64_t used = writePos_.load() - readPos_.load(std::memory_order_acquire);
-      if (ringFrames_ - used >= size_t(kChunkFrames)) {
-        int n = decoder->read(chunk.data(), kChunkFrames);
-        if (n > 0) {
-          applyFx(chunk.data(), n, 2);
-          writeRing(chunk.data(), n);
-        }
-        if (n < kChunkFrames) {
-          atEnd = true;
-          if (decoder->lengthFrames() > 0) length_ = decoder->lengthFrames();
-          eofWritePos_.store(writePos_.load());
-          eofGen_.store(gen, std::memory_order_release);
-        }
-        continue;
+    const uint64_t used = writePos_.load() - readPos_.load(std::memory_order_acquire);
+    const uint64_t room = ringFrames_ - used;
+    // Refill in bursts: once a quarter of the buffer is free, fill it up again. Few wake-ups
+    // keep steady playback cheap; seeks and play requests wake the worker at once.
+    const bool refill = room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames));
+    if (!atEnd && refill) {
+      filling = true;
+      int n = decoder->read(chunk.data(), kChunkFrames);
+      if (n > 0) {
+        applyFx(chunk.data(), n, 2);
+        writeRing(chunk.data(), n);
       }
+      if (n < kChunkFrames) {
+        atEnd = true;
+        if (decoder->lengthFrames() > 0) length_ = decoder->lengthFrames();
+        eofWritePos_.store(writePos_.load());
+        eofGen_.store(gen, std::memory_order_release);
+      }
+      continue;
     }
+    filling = false;
     if (endCount_.load() != endsFired) {
       endsFired = endCount_.load();
       fireEndSyncs();
       continue;
     }
-    // Sleep about as long as the mixer needs to free a chunk.
-    int ms = atEnd ? 5 : std::clamp(kChunkFrames * 1000 / deviceRate_ / 2, 1, 20);
+    // Sleep until there is work: the buffer drained (at the end) or a quarter of it free.
+    const uint64_t waitFrames = atEnd ? used : ringFrames_ / 4 - std::min(room, ringFrames_ / 4);
+    auto ms = std::clamp<int64_t>(int64_t(waitFrames * 1000 / uint64_t(deviceRate_)), 2, 100);
+    if (!playing_.load()) ms = 250;  // idle: play and seek requests wake the worker anyway
+    // After a seek the old data is freed once the mixer has switched over, within one period.
+    else if (heardGen_.load() != gen)
+      ms = 1;
     std::unique_lock lock(workerMutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(ms));
+    if (seekGen_.load() == gen && !quit_.load() && !playRequested_.exchange(false))
+      wake_.wait_for(lock, std::chrono::milliseconds(ms));
   }
 }
 
@@ -271,7 +291,7 @@ bool Stream::seekFrames(int64_t frame) {
   seekTarget_.store(frame);
   seekGen_.fetch_add(1, std::memory_order_release);
   ended_ = false;
-  wake_.notify_all();
+  wakeWorker();
   return true;
 }
 
@@ -285,7 +305,7 @@ bool Stream::play(bool restart) {
   paused_ = false;
   ensureWorker();
   playing_.store(true, std::memory_order_release);
-  wake_.notify_all();
+  wakeWorker();
   return true;
 }
 
