@@ -16,6 +16,19 @@ namespace {
 constexpr int kChunkFrames = 1024;
 constexpr int kFftSize = 1024;
 
+// Stereo frames into / out of a circular buffer, in at most two straight copies.
+void copyIntoRing(float* ring, size_t ringFrames, size_t at, const float* src, size_t frames) {
+  size_t first = std::min(frames, ringFrames - at);
+  std::memcpy(ring + at * 2, src, first * 2 * sizeof(float));
+  std::memcpy(ring, src + first * 2, (frames - first) * 2 * sizeof(float));
+}
+
+void copyFromRing(const float* ring, size_t ringFrames, size_t at, float* dst, size_t frames) {
+  size_t first = std::min(frames, ringFrames - at);
+  std::memcpy(dst, ring + at * 2, first * 2 * sizeof(float));
+  std::memcpy(dst + first * 2, ring, (frames - first) * 2 * sizeof(float));
+}
+
 int16_t toS16(float v) {
   float s = std::nearbyint(v * 32768.0f);
   return int16_t(std::clamp(s, -32768.0f, 32767.0f));
@@ -114,11 +127,7 @@ void Stream::applyFx(float* frames, int count, int channels) {
 
 void Stream::writeRing(const float* frames, int count) {
   uint64_t w = writePos_.load(std::memory_order_relaxed);
-  for (int i = 0; i < count; ++i) {
-    size_t at = size_t((w + uint64_t(i)) % ringFrames_) * 2;
-    ring_[at] = frames[size_t(i) * 2];
-    ring_[at + 1] = frames[size_t(i) * 2 + 1];
-  }
+  copyIntoRing(ring_.data(), ringFrames_, size_t(w % ringFrames_), frames, size_t(count));
   writePos_.store(w + uint64_t(count), std::memory_order_release);
 }
 
@@ -215,11 +224,7 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
   uint64_t w = writePos_.load(std::memory_order_acquire);
   uint64_t r = readPos_.load(std::memory_order_relaxed);
   int n = int(std::min<uint64_t>(w - r, uint64_t(frames)));
-  for (int i = 0; i < n; ++i) {
-    size_t at = size_t((r + uint64_t(i)) % ringFrames_) * 2;
-    scratch[size_t(i) * 2] = ring_[at];
-    scratch[size_t(i) * 2 + 1] = ring_[at + 1];
-  }
+  copyFromRing(ring_.data(), ringFrames_, size_t(r % ringFrames_), scratch, size_t(n));
   readPos_.store(r + uint64_t(n), std::memory_order_release);
   heardFrames_.fetch_add(uint64_t(n), std::memory_order_relaxed);
   const float vol = volume.load(std::memory_order_relaxed);
@@ -242,11 +247,12 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
 
 void Stream::recordHistory(const float* frames, int count) {
   if (count <= 0 || !historyMutex_.try_lock()) return;
-  for (int i = 0; i < count; ++i) {
-    history_[historyPos_ * 2] = frames[size_t(i) * 2];
-    history_[historyPos_ * 2 + 1] = frames[size_t(i) * 2 + 1];
-    historyPos_ = (historyPos_ + 1) % kHistoryFrames;
+  if (count > kHistoryFrames) {
+    frames += size_t(count - kHistoryFrames) * 2;
+    count = kHistoryFrames;
   }
+  copyIntoRing(history_.data(), kHistoryFrames, historyPos_, frames, size_t(count));
+  historyPos_ = (historyPos_ + size_t(count)) % kHistoryFrames;
   historyMutex_.unlock();
 }
 
@@ -254,11 +260,7 @@ int Stream::latestHeard(float* stereo, int frames) {
   frames = std::min(frames, kHistoryFrames);
   std::lock_guard lock(historyMutex_);
   size_t start = (historyPos_ + kHistoryFrames - size_t(frames)) % kHistoryFrames;
-  for (int i = 0; i < frames; ++i) {
-    size_t at = ((start + size_t(i)) % kHistoryFrames) * 2;
-    stereo[size_t(i) * 2] = history_[at];
-    stereo[size_t(i) * 2 + 1] = history_[at + 1];
-  }
+  copyFromRing(history_.data(), kHistoryFrames, start, stereo, size_t(frames));
   return frames;
 }
 
