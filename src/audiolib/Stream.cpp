@@ -61,10 +61,6 @@ struct Transform {
 Stream::Stream(DWORD h, DWORD f, std::string n, int deviceRate, int bufferMs)
     : handle(h), flags(f), name(std::move(n)), deviceRate_(deviceRate) {
   ringFrames_ = size_t(std::max(100, bufferMs)) * size_t(deviceRate) / 1000 + kChunkFrames;
-  if (!decodeOnly()) {
-    ring_.assign(ringFrames_ * 2, 0.0f);
-    history_.assign(size_t(kHistoryFrames) * 2, 0.0f);
-  }
 }
 
 Stream::~Stream() {
@@ -101,6 +97,10 @@ void Stream::ensureWorker() {
   std::lock_guard lock(workerMutex_);
   if (workerStarted_) return;
   workerStarted_ = true;
+  // Buffers only for streams that play: a tag probe opens and frees streams by the thousand.
+  // The mixer touches them only after `playing_` is set, which happens after this.
+  ring_.assign(ringFrames_ * 2, 0.0f);
+  history_.assign(size_t(kHistoryFrames) * 2, 0.0f);
   // The worker keeps its stream alive: a sync callback may free the stream on this very thread.
   worker_ = std::thread([self = shared_from_this()] { self->run(); });
 }
