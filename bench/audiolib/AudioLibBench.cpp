@@ -19,7 +19,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string fixture(const char* name) { return std::string(MELVO_FIXTURES_DIR) + "/" + name; }
+std::string fixture(const char* name) {
+  return std::string(MELVO_FIXTURES_DIR) + "/" + name;
+}
 
 void initDevice() {
   setenv("MELVO_AUDIO_DEVICE", "nosound", 0);
@@ -63,8 +65,8 @@ void BM_FfmpegNullDecode(benchmark::State& state) {
   int runs = 0;
   for (auto _ : state) {
     double before = cpuSeconds(RUSAGE_CHILDREN);
-    const char* argv[] = {"ffmpeg", "-nostdin", "-loglevel", "quiet", "-threads", "1", "-i",
-                          path.c_str(), "-f", "null", "-", nullptr};
+    const char* argv[] = {"ffmpeg", "-nostdin",   "-loglevel", "quiet", "-threads", "1",
+                          "-i",     path.c_str(), "-f",        "null",  "-",        nullptr};
     pid_t pid;
     if (posix_spawnp(&pid, "ffmpeg", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
       state.SkipWithError("ffmpeg not found");
@@ -98,6 +100,21 @@ void BM_SteadyPlaybackCpu(benchmark::State& state) {
   state.counters["cpu_ms_per_audio_s"] = 1000 * cpu / wall;
 }
 BENCHMARK(BM_SteadyPlaybackCpu)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The output side alone: the no-sound device running with nothing to play.
+void BM_IdleDeviceCpu(benchmark::State& state) {
+  initDevice();
+  double cpu = 0, wall = 0;
+  for (auto _ : state) {
+    double before = cpuSeconds(RUSAGE_SELF);
+    auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    wall += std::chrono::duration<double>(Clock::now() - start).count();
+    cpu += cpuSeconds(RUSAGE_SELF) - before;
+  }
+  state.counters["cpu_ms_per_s"] = 1000 * cpu / wall;
+}
+BENCHMARK(BM_IdleDeviceCpu)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // From BASS_ChannelPlay on a freshly opened file until the device has taken its first samples.
 void BM_PlayToFirstAudio(benchmark::State& state) {
@@ -145,7 +162,8 @@ void BM_OpenTagsFree(benchmark::State& state) {
     benchmark::DoNotOptimize(TAGS_Read(h, "%ALBM"));
     BASS_StreamFree(h);
   }
-  state.counters["files_per_s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["files_per_s"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_OpenTagsFree)->Unit(benchmark::kMicrosecond);
 

@@ -221,7 +221,7 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
                                     l.bufferMs.load());
   s->fileSize = size;
   s->decoder = Decoder::open(fmt, pluginFactory(), decodeOnly ? 0 : l.device.rate(),
-                             decodeOnly ? 0 : 2, &error);
+                             decodeOnly ? 0 : 2, false, &error);
   if (s->decoder && s->decoder->channelType() == BASS_CTYPE_STREAM_MP3) {
     int64_t exact = exactMp3Frames(path);
     if (exact > 0) s->decoder->setLengthFrames(exact);
@@ -251,7 +251,7 @@ HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOA
   s->fileSize = net->size();
   s->net = std::move(net);
   s->decoder = Decoder::open(fmt, pluginFactory(), decodeOnly ? 0 : l.device.rate(),
-                             decodeOnly ? 0 : 2, &error);
+                             decodeOnly ? 0 : 2, true, &error);
   s->prebufferPercent = l.netPrebuf.load();
   return finishStream(std::move(s), error);
 }

@@ -80,6 +80,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
 
  private:
   void ensureWorker();
+  void wakeWorker();
   void run();
   void applyFx(float* frames, int count, int channels);
   void fireEndSyncs();
@@ -150,6 +151,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   std::condition_variable wake_;
   std::thread worker_;
   std::atomic<bool> workerStarted_{false};
+  std::atomic<bool> playRequested_{false};  // a wake-up the worker has not seen yet
 };
 
 class Device {

@@ -72,14 +72,25 @@ void copyMetadata(const AVDictionary* dict, std::map<std::string, std::string>& 
   }
 }
 
+bool headerTellsFormat(const AVFormatContext* fmt) {
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    const AVCodecParameters* par = fmt->streams[i]->codecpar;
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->codec_id != AV_CODEC_ID_NONE &&
+        par->sample_rate > 0 && par->ch_layout.nb_channels > 0)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<Decoder> Decoder::open(AVFormatContext* fmt, const PluginDecoderFactory& plugins,
-                                       int outRate, int outChannels, int* error) {
+                                       int outRate, int outChannels, bool live, int* error) {
   std::unique_ptr<Decoder> d(new Decoder);
   d->fmt_ = fmt;
   *error = BASS_ERROR_FILEFORM;
-  if (avformat_find_stream_info(fmt, nullptr) < 0) return nullptr;
+  if (!(live && headerTellsFormat(fmt)) && avformat_find_stream_info(fmt, nullptr) < 0)
+    return nullptr;
   int index = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (index < 0) return nullptr;
   AVStream* st = fmt->streams[index];

@@ -34,9 +34,10 @@ class Decoder {
   // Takes an opened container (its I/O may be custom); on failure returns nullptr and sets
   // *error to a BASS_ERROR_* code. The container is freed in every case.
   // read() gives interleaved float at outRate (0 = the source rate) with outChannels channels
-  // (0 = the source's, 1 or 2).
+  // (0 = the source's, 1 or 2). `live` skips the stream analysis when the container header
+  // already tells the format, so a network stream starts without waiting for more data.
   static std::unique_ptr<Decoder> open(AVFormatContext* fmt, const PluginDecoderFactory& plugins,
-                                       int outRate, int outChannels, int* error);
+                                       int outRate, int outChannels, bool live, int* error);
   ~Decoder();
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;

@@ -10,6 +10,7 @@ namespace melvo::audiolib {
 namespace {
 
 constexpr int kMaxFrames = 8192;
+constexpr int kNoSoundPeriodMs = 10;  // like a sound card's period: positions move in 10 ms steps
 
 bool noSoundRequested(int device) {
   if (device == 0) return true;
@@ -127,7 +128,7 @@ void Device::runNoSound() {
   auto start = clock::now();
   uint64_t done = 0;
   while (!noSoundQuit_.load()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kNoSoundPeriodMs));
     if (!running_.load()) {
       start = clock::now();
       done = 0;

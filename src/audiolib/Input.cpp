@@ -22,6 +22,7 @@ constexpr int kIoBufferSize = 32768;
 constexpr int kPlaylistPeek = 4096;
 constexpr size_t kPlaylistMax = 65536;
 constexpr int kPlaylistDepth = 4;
+constexpr int kNetProbeSize = 8192;
 
 int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -316,6 +317,9 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
     AVFormatContext* fmt = avformat_alloc_context();
     fmt->pb = src->io_;
     fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // Recognise the stream from its first few frames instead of waiting for megabytes.
+    fmt->probesize = kNetProbeSize;
+    fmt->max_analyze_duration = AV_TIME_BASE / 2;
     fmt->interrupt_callback = AVIOInterruptCB{interruptCallback, src.get()};
     src->deadlineNs_.store(nowNs() + int64_t(options.timeoutMs) * 1000000);
     int rc = avformat_open_input(&fmt, address.c_str(), nullptr, nullptr);

@@ -16,6 +16,19 @@ namespace {
 constexpr int kChunkFrames = 1024;
 constexpr int kFftSize = 1024;
 
+// Stereo frames into / out of a circular buffer, in at most two straight copies.
+void copyIntoRing(float* ring, size_t ringFrames, size_t at, const float* src, size_t frames) {
+  size_t first = std::min(frames, ringFrames - at);
+  std::memcpy(ring + at * 2, src, first * 2 * sizeof(float));
+  std::memcpy(ring, src + first * 2, (frames - first) * 2 * sizeof(float));
+}
+
+void copyFromRing(const float* ring, size_t ringFrames, size_t at, float* dst, size_t frames) {
+  size_t first = std::min(frames, ringFrames - at);
+  std::memcpy(dst, ring + at * 2, first * 2 * sizeof(float));
+  std::memcpy(dst + first * 2, ring, (frames - first) * 2 * sizeof(float));
+}
+
 int16_t toS16(float v) {
   float s = std::nearbyint(v * 32768.0f);
   return int16_t(std::clamp(s, -32768.0f, 32767.0f));
@@ -48,10 +61,6 @@ struct Transform {
 Stream::Stream(DWORD h, DWORD f, std::string n, int deviceRate, int bufferMs)
     : handle(h), flags(f), name(std::move(n)), deviceRate_(deviceRate) {
   ringFrames_ = size_t(std::max(100, bufferMs)) * size_t(deviceRate) / 1000 + kChunkFrames;
-  if (!decodeOnly()) {
-    ring_.assign(ringFrames_ * 2, 0.0f);
-    history_.assign(size_t(kHistoryFrames) * 2, 0.0f);
-  }
 }
 
 Stream::~Stream() {
@@ -64,10 +73,18 @@ void Stream::adoptDecoder() {
   length_ = decoder->lengthFrames();
 }
 
+void Stream::wakeWorker() {
+  {
+    std::lock_guard lock(workerMutex_);
+    playRequested_ = true;
+  }
+  wake_.notify_all();
+}
+
 void Stream::shutdown() {
   quit_ = true;
   if (net) net->abort();
-  wake_.notify_all();
+  wakeWorker();
   if (worker_.joinable()) {
     if (worker_.get_id() == std::this_thread::get_id())
       worker_.detach();  // freed from its own sync callback: the thread ends by itself
@@ -80,6 +97,10 @@ void Stream::ensureWorker() {
   std::lock_guard lock(workerMutex_);
   if (workerStarted_) return;
   workerStarted_ = true;
+  // Buffers only for streams that play: a tag probe opens and frees streams by the thousand.
+  // The mixer touches them only after `playing_` is set, which happens after this.
+  ring_.assign(ringFrames_ * 2, 0.0f);
+  history_.assign(size_t(kHistoryFrames) * 2, 0.0f);
   // The worker keeps its stream alive: a sync callback may free the stream on this very thread.
   worker_ = std::thread([self = shared_from_this()] { self->run(); });
 }
@@ -106,11 +127,7 @@ void Stream::applyFx(float* frames, int count, int channels) {
 
 void Stream::writeRing(const float* frames, int count) {
   uint64_t w = writePos_.load(std::memory_order_relaxed);
-  for (int i = 0; i < count; ++i) {
-    size_t at = size_t((w + uint64_t(i)) % ringFrames_) * 2;
-    ring_[at] = frames[size_t(i) * 2];
-    ring_[at + 1] = frames[size_t(i) * 2 + 1];
-  }
+  copyIntoRing(ring_.data(), ringFrames_, size_t(w % ringFrames_), frames, size_t(count));
   writePos_.store(w + uint64_t(count), std::memory_order_release);
 }
 
@@ -118,6 +135,7 @@ void Stream::run() {
   std::vector<float> chunk(size_t(kChunkFrames) * 2);
   uint32_t gen = 0;
   bool atEnd = false;
+  bool filling = true;
   uint32_t endsFired = endCount_.load();
   while (!quit_.load()) {
     uint32_t wanted = seekGen_.load(std::memory_order_acquire);
@@ -126,6 +144,7 @@ void Stream::run() {
       int64_t target = seekTarget_.load();
       if (!decoder->seek(target)) decoder->seek(0);
       atEnd = false;
+      filling = true;  // new data goes in right behind the flush point
       {
         std::lock_guard lock(fxMutex_);
         for (Fx& fx : fx_) fx.band.reset();
@@ -135,32 +154,42 @@ void Stream::run() {
       flushBase_ = target;
       flushGen_.store(gen, std::memory_order_release);
     }
-    if (!atEnd) {
-      uint64_t used = writePos_.load() - readPos_.load(std::memory_order_acquire);
-      if (ringFrames_ - used >= size_t(kChunkFrames)) {
-        int n = decoder->read(chunk.data(), kChunkFrames);
-        if (n > 0) {
-          applyFx(chunk.data(), n, 2);
-          writeRing(chunk.data(), n);
-        }
-        if (n < kChunkFrames) {
-          atEnd = true;
-          if (decoder->lengthFrames() > 0) length_ = decoder->lengthFrames();
-          eofWritePos_.store(writePos_.load());
-          eofGen_.store(gen, std::memory_order_release);
-        }
-        continue;
+    const uint64_t used = writePos_.load() - readPos_.load(std::memory_order_acquire);
+    const uint64_t room = ringFrames_ - used;
+    // Refill in bursts: once a quarter of the buffer is free, fill it up again. Few wake-ups
+    // keep steady playback cheap; seeks and play requests wake the worker at once.
+    const bool refill = room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames));
+    if (!atEnd && refill) {
+      filling = true;
+      int n = decoder->read(chunk.data(), kChunkFrames);
+      if (n > 0) {
+        applyFx(chunk.data(), n, 2);
+        writeRing(chunk.data(), n);
       }
+      if (n < kChunkFrames) {
+        atEnd = true;
+        if (decoder->lengthFrames() > 0) length_ = decoder->lengthFrames();
+        eofWritePos_.store(writePos_.load());
+        eofGen_.store(gen, std::memory_order_release);
+      }
+      continue;
     }
+    filling = false;
     if (endCount_.load() != endsFired) {
       endsFired = endCount_.load();
       fireEndSyncs();
       continue;
     }
-    // Sleep about as long as the mixer needs to free a chunk.
-    int ms = atEnd ? 5 : std::clamp(kChunkFrames * 1000 / deviceRate_ / 2, 1, 20);
+    // Sleep until there is work: the buffer drained (at the end) or a quarter of it free.
+    const uint64_t waitFrames = atEnd ? used : ringFrames_ / 4 - std::min(room, ringFrames_ / 4);
+    auto ms = std::clamp<int64_t>(int64_t(waitFrames * 1000 / uint64_t(deviceRate_)), 2, 100);
+    if (!playing_.load()) ms = 250;  // idle: play and seek requests wake the worker anyway
+    // After a seek the old data is freed once the mixer has switched over, within one period.
+    else if (heardGen_.load() != gen)
+      ms = 1;
     std::unique_lock lock(workerMutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(ms));
+    if (seekGen_.load() == gen && !quit_.load() && !playRequested_.exchange(false))
+      wake_.wait_for(lock, std::chrono::milliseconds(ms));
   }
 }
 
@@ -195,11 +224,7 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
   uint64_t w = writePos_.load(std::memory_order_acquire);
   uint64_t r = readPos_.load(std::memory_order_relaxed);
   int n = int(std::min<uint64_t>(w - r, uint64_t(frames)));
-  for (int i = 0; i < n; ++i) {
-    size_t at = size_t((r + uint64_t(i)) % ringFrames_) * 2;
-    scratch[size_t(i) * 2] = ring_[at];
-    scratch[size_t(i) * 2 + 1] = ring_[at + 1];
-  }
+  copyFromRing(ring_.data(), ringFrames_, size_t(r % ringFrames_), scratch, size_t(n));
   readPos_.store(r + uint64_t(n), std::memory_order_release);
   heardFrames_.fetch_add(uint64_t(n), std::memory_order_relaxed);
   const float vol = volume.load(std::memory_order_relaxed);
@@ -222,11 +247,12 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
 
 void Stream::recordHistory(const float* frames, int count) {
   if (count <= 0 || !historyMutex_.try_lock()) return;
-  for (int i = 0; i < count; ++i) {
-    history_[historyPos_ * 2] = frames[size_t(i) * 2];
-    history_[historyPos_ * 2 + 1] = frames[size_t(i) * 2 + 1];
-    historyPos_ = (historyPos_ + 1) % kHistoryFrames;
+  if (count > kHistoryFrames) {
+    frames += size_t(count - kHistoryFrames) * 2;
+    count = kHistoryFrames;
   }
+  copyIntoRing(history_.data(), kHistoryFrames, historyPos_, frames, size_t(count));
+  historyPos_ = (historyPos_ + size_t(count)) % kHistoryFrames;
   historyMutex_.unlock();
 }
 
@@ -234,11 +260,7 @@ int Stream::latestHeard(float* stereo, int frames) {
   frames = std::min(frames, kHistoryFrames);
   std::lock_guard lock(historyMutex_);
   size_t start = (historyPos_ + kHistoryFrames - size_t(frames)) % kHistoryFrames;
-  for (int i = 0; i < frames; ++i) {
-    size_t at = ((start + size_t(i)) % kHistoryFrames) * 2;
-    stereo[size_t(i) * 2] = history_[at];
-    stereo[size_t(i) * 2 + 1] = history_[at + 1];
-  }
+  copyFromRing(history_.data(), kHistoryFrames, start, stereo, size_t(frames));
   return frames;
 }
 
@@ -271,7 +293,7 @@ bool Stream::seekFrames(int64_t frame) {
   seekTarget_.store(frame);
   seekGen_.fetch_add(1, std::memory_order_release);
   ended_ = false;
-  wake_.notify_all();
+  wakeWorker();
   return true;
 }
 
@@ -285,7 +307,7 @@ bool Stream::play(bool restart) {
   paused_ = false;
   ensureWorker();
   playing_.store(true, std::memory_order_release);
-  wake_.notify_all();
+  wakeWorker();
   return true;
 }
 

@@ -100,6 +100,19 @@ TEST_F(AnalysisTest, EqualiserBoostsAndCutsOnlyItsBand) {
   EXPECT_NEAR(boostHigh, flatHigh, 0.01);
 }
 
+TEST_F(AnalysisTest, EqualiserIsHeardOnAPlayingStream) {
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("sine1k.wav").c_str(), 0, 0, 0);
+  StreamGuard g(h);
+  HFX fx = BASS_ChannelSetFX(h, BASS_FX_DX8_PARAMEQ, 1);
+  BASS_DX8_PARAMEQ cut{1000.0f, 5.0f, -15.0f};
+  ASSERT_TRUE(BASS_FXSetParameters(fx, &cut));
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  std::this_thread::sleep_for(300ms);
+  float fft[512];
+  ASSERT_EQ(BASS_ChannelGetData(h, fft, BASS_DATA_FFT1024), 2048u);
+  EXPECT_NEAR(20 * std::log10(fft[23] / 0.485f), -15.0, 1.5);
+}
+
 TEST_F(AnalysisTest, EqualiserParametersReadBackClamped) {
   HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("tone.wav").c_str(), 0, 0, 0);
   StreamGuard g(h);

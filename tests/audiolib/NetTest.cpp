@@ -49,6 +49,22 @@ class NetTest : public ::testing::Test {
       for (int i = 0; i < 30 && !stopping_; ++i) std::this_thread::sleep_for(50ms);
       res.set_content(mp3_, "audio/mpeg");
     });
+    server_.Get("/redirect.mp3", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("file://" + fixture("tone.mp3"));
+    });
+    server_.Get("/stalls.mp3", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("audio/mpeg",
+                                       [this](size_t offset, httplib::DataSink& sink) {
+                                         if (offset == 0) {
+                                           sink.write(mp3_.data(), 12000);
+                                           return true;
+                                         }
+                                         for (int i = 0; i < 60 && !stopping_; ++i)
+                                           std::this_thread::sleep_for(50ms);
+                                         sink.done();
+                                         return true;
+                                       });
+    });
     server_.Get("/list.pls", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content("[playlist]\nNumberOfEntries=2\nFile1=" + url("/gone.mp3") +
                           "\nTitle1=gone\nFile2=" + url("/tone.mp3") + "\nLength2=-1\nVersion=2\n",
@@ -115,6 +131,26 @@ TEST_F(NetTest, UnknownSizeIsReportedAsMinusOneAndPlaybackAdvances) {
   EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END) & 0xFFFFFFFFu, 0xFFFFFFFFu);
   ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
   EXPECT_TRUE(waitFor([&] { return BASS_ChannelGetPosition(h, BASS_POS_BYTE) > 44100; }, 3s));
+}
+
+TEST_F(NetTest, PreBufferingFillsBeforeReturningAndFreeingAStalledStreamIsQuick) {
+  BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 50);
+  HSTREAM h = BASS_StreamCreateURL(url("/tone.mp3").c_str(), 0, 0, nullptr, nullptr);
+  StreamGuard g(h);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  EXPECT_GT(BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD), 5000u);
+
+  BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
+  BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 5000);
+  auto opening = std::chrono::steady_clock::now();
+  HSTREAM stalled = BASS_StreamCreateURL(url("/stalls.mp3").c_str(), 0, 0, nullptr, nullptr);
+  ASSERT_NE(stalled, 0u) << BASS_ErrorGetCode();
+  EXPECT_LT(std::chrono::steady_clock::now() - opening, 1s);  // no waiting for more data
+  ASSERT_TRUE(BASS_ChannelPlay(stalled, FALSE));
+  EXPECT_TRUE(waitFor([&] { return BASS_ChannelIsActive(stalled) == BASS_ACTIVE_STALLED; }, 3s));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(BASS_StreamFree(stalled));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
 }
 
 TEST_F(NetTest, ASlowServerTimesOutWithoutHangingTheCaller) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "TestSupport.h"
@@ -199,6 +200,42 @@ TEST_F(PlaybackTest, FreeingTheDeviceInvalidatesStreamsAndAMissingDeviceFails) {
   ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
   EXPECT_FALSE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+}
+
+// SDL's "disk" driver stands in for a sound card: it takes audio in real time through the same
+// SDL callback and writes the final mix (32-bit float stereo) to a file.
+TEST_F(PlaybackTest, SdlOutputCarriesTheMixAtTheMasterVolume) {
+  const std::string raw = ::testing::TempDir() + "melvo_sdl_out.raw";
+  std::remove(raw.c_str());
+  ASSERT_TRUE(BASS_Free());
+  std::string ours = getenv("MELVO_AUDIO_DEVICE") ? getenv("MELVO_AUDIO_DEVICE") : "";
+  unsetenv("MELVO_AUDIO_DEVICE");
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+  setenv("SDL_DISKAUDIODELAY", "10", 1);
+  bool opened = BASS_Init(-1, 44100, 0, nullptr, nullptr);
+  if (opened) {
+    ASSERT_TRUE(BASS_SetVolume(0.5f));
+    HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("sine1k.wav").c_str(), 0, 0, 0);
+    endCalls = 0;
+    BASS_ChannelSetSync(h, BASS_SYNC_END, 0, countEnd, nullptr);
+    ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+    EXPECT_TRUE(waitFor([] { return endCalls.load() == 1; }, 5s));
+    ASSERT_TRUE(BASS_SetVolume(1.0f));
+    ASSERT_TRUE(BASS_Free());
+  }
+  setenv("MELVO_AUDIO_DEVICE", ours.empty() ? "nosound" : ours.c_str(), 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+  if (!opened) GTEST_SKIP() << "SDL has no disk driver here";
+
+  std::ifstream in(raw, std::ios::binary);
+  std::vector<float> samples(size_t(std::filesystem::file_size(raw)) / sizeof(float));
+  in.read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * sizeof(float)));
+  ASSERT_GT(samples.size(), 44100u * 2);
+  float peak = 0;
+  for (float v : samples) peak = std::max(peak, std::fabs(v));
+  EXPECT_NEAR(peak, 0.5f, 0.01f);  // a full-scale tone at master volume 1/2
 }
 
 TEST_F(PlaybackTest, PauseHoldsThePositionAndStopResumesWhereItWas) {
