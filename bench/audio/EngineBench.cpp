@@ -118,6 +118,25 @@ void BM_Seek(benchmark::State& state) {
 }
 BENCHMARK(BM_Seek)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
 
+// The seek call alone, without waiting for the output to play from the new place.
+void BM_SeekCall(benchmark::State& state) {
+  TAudioEngine& engine = Engine();
+  bool playing = false;
+  engine.SetOnAudioEvent([&](int32_t s) { playing = s == psPlaying; });
+  engine.Play(Fixture("long180.mp3"));
+  if (!SpinUntil([&] { return playing; })) {
+    state.SkipWithError("not playing");
+    return;
+  }
+  float target = 1000;
+  for (auto _ : state) {
+    target = target > 170000 ? 1000 : target + 7919;
+    engine.SetSongPos(target);
+  }
+  engine.Stop();
+}
+BENCHMARK(BM_SeekCall)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
 // One progress tick of a playing stream: length, position, samples and spectrum to a handler.
 void BM_Tick(benchmark::State& state) {
   TAudioEngine& engine = Engine();
