@@ -282,6 +282,10 @@ bool Stream::seekFrames(int64_t frame) {
     setError(BASS_ERROR_POSITION);
     return false;
   }
+  if (net && !net->seekable() && frame != positionFrames()) {
+    setError(BASS_ERROR_NOTAVAIL);  // a live stream cannot go back or skip ahead
+    return false;
+  }
   if (decodeOnly()) {
     std::lock_guard lock(decodeMutex_);
     if (!decoder->seek(frame)) {
