@@ -232,7 +232,8 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
   heardVolume_.store(vol, std::memory_order_relaxed);
   recordHistory(scratch, n);
   if (n < frames) {
-    if (eofGen_.load(std::memory_order_acquire) == mixGen_ &&
+    // The end counts only when no seek is pending (a replay from the start after the end).
+    if (eofGen_.load(std::memory_order_acquire) == mixGen_ && seekGen_.load() == mixGen_ &&
         r + uint64_t(n) >= eofWritePos_.load()) {
       playing_.store(false);
       ended_.store(true);

@@ -158,6 +158,21 @@ TEST_F(PlaybackTest, PositionAdvancesInRealTimeAndTheEndFiresOnce) {
   EXPECT_NEAR(BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE)), 2.0, 0.05);
 }
 
+TEST_F(PlaybackTest, AnEndedStreamPlaysAgainFromTheStart) {
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("sine1k.wav").c_str(), 0, 0, 0);
+  StreamGuard g(h);
+  endCalls = 0;
+  ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_END, 0, countEnd, nullptr), 0u);
+  for (int round = 1; round <= 3; ++round) {
+    ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+    EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_LT(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 44100u);
+    ASSERT_TRUE(waitFor([&] { return endCalls.load() == round; }, 3s)) << "round " << round;
+  }
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(endCalls.load(), 3);
+}
+
 std::atomic<bool> freedInSync{false};
 void freeOwnStream(HSYNC, DWORD channel, DWORD, void*) {
   freedInSync = BASS_StreamFree(channel) != FALSE;
