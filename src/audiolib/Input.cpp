@@ -242,19 +242,21 @@ void NetSource::reportDownloaded(const uint8_t* data, int64_t offset, int size) 
 int64_t NetSource::seekTo(int64_t offset, int whence) {
   if (whence == AVSEEK_SIZE) return size_ >= 0 ? size_ : AVERROR(ENOSYS);
   whence &= ~AVSEEK_FORCE;
+  // The peeked prefix covers [0, prefix size) while the connection stands right behind it.
+  const bool prefixValid = !prefix_.empty() && avio_tell(http_) == int64_t(prefix_.size());
+  const int64_t here = prefixValid ? int64_t(prefixPos_) : avio_tell(http_);
   int64_t target = offset;
-  int64_t here = avio_tell(http_) - int64_t(prefix_.size() - prefixPos_);
   if (whence == SEEK_CUR) target = here + offset;
   if (whence == SEEK_END) {
     if (size_ < 0) return AVERROR(ENOSYS);
     target = size_ + offset;
   }
-  // Inside the replayed prefix, no request is needed.
-  int64_t prefixStart = avio_tell(http_) - int64_t(prefix_.size());
-  if (target >= prefixStart && target <= avio_tell(http_)) {
-    prefixPos_ = size_t(target - prefixStart);
+  if (target < 0) return AVERROR(EINVAL);
+  if (prefixValid && target <= int64_t(prefix_.size())) {
+    prefixPos_ = size_t(target);
     return target;
   }
+  if (target == avio_tell(http_) && !prefixValid) return target;
   if (!http_->seekable) return AVERROR(ENOSYS);
   int64_t rc = avio_seek(http_, target, SEEK_SET);
   if (rc < 0) return rc;
@@ -314,6 +316,7 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
       return nullptr;
     }
     src->io_->seekable = src->http_->seekable;
+    src->seekable_ = src->http_->seekable != 0;
     AVFormatContext* fmt = avformat_alloc_context();
     fmt->pb = src->io_;
     fmt->flags |= AVFMT_FLAG_CUSTOM_IO;

@@ -34,7 +34,8 @@ class NetSource {
   // Opens `url` (following play lists when asked) and its container; nullptr with *error set.
   static std::unique_ptr<NetSource> open(const std::string& url, const NetOptions& options,
                                          AVFormatContext** container, int* error);
-  int64_t size() const { return size_; }  // Content-Length, -1 when unknown
+  int64_t size() const { return size_; }       // Content-Length, -1 when unknown
+  bool seekable() const { return seekable_; }  // the server takes range requests
   int64_t bytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
   // Makes every pending and later read fail at once (used when the stream is freed).
   void abort() { aborted_.store(true); }
@@ -55,6 +56,7 @@ class NetSource {
   std::vector<uint8_t> prefix_;  // bytes read ahead to recognise play lists
   size_t prefixPos_ = 0;
   int64_t size_ = -1;
+  bool seekable_ = false;
   std::atomic<int64_t> bytesRead_{
       0};  // distinct bytes downloaded (re-reads after a seek do not count)
   void reportDownloaded(const uint8_t* data, int64_t offset, int size);

@@ -232,7 +232,8 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
   heardVolume_.store(vol, std::memory_order_relaxed);
   recordHistory(scratch, n);
   if (n < frames) {
-    if (eofGen_.load(std::memory_order_acquire) == mixGen_ &&
+    // The end counts only when no seek is pending (a replay from the start after the end).
+    if (eofGen_.load(std::memory_order_acquire) == mixGen_ && seekGen_.load() == mixGen_ &&
         r + uint64_t(n) >= eofWritePos_.load()) {
       playing_.store(false);
       ended_.store(true);
@@ -280,6 +281,10 @@ bool Stream::seekFrames(int64_t frame) {
   int64_t len = length_.load();
   if (frame < 0 || (len >= 0 && frame > len)) {
     setError(BASS_ERROR_POSITION);
+    return false;
+  }
+  if (net && !net->seekable() && frame != positionFrames()) {
+    setError(BASS_ERROR_NOTAVAIL);  // a live stream cannot go back or skip ahead
     return false;
   }
   if (decodeOnly()) {

@@ -119,6 +119,9 @@ TEST_F(NetTest, StreamsDecodeAndEveryBlockReachesTheDownloadCallback) {
   EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), mp3_.size());
   std::vector<int16_t> pcm = decodeAll(h);
   EXPECT_NEAR(double(pcm.size()), 88200.0 * 2, 2000.0);
+  // The server takes range requests, so the stream can go back.
+  ASSERT_TRUE(BASS_ChannelSetPosition(h, 44100 * 4, BASS_POS_BYTE));  // 1 s of 16-bit stereo
+  EXPECT_NEAR(double(decodeAll(h).size()), 44100.0 * 2, 2000.0);
   EXPECT_EQ(downloaded.load(), mp3_.size());
   EXPECT_GT(blocks.load(), 1);
 }
@@ -129,6 +132,8 @@ TEST_F(NetTest, UnknownSizeIsReportedAsMinusOneAndPlaybackAdvances) {
   ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
   EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), QWORD(-1));
   EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END) & 0xFFFFFFFFu, 0xFFFFFFFFu);
+  EXPECT_FALSE(BASS_ChannelSetPosition(h, 44100 * 4, BASS_POS_BYTE));  // no ranges: no seeking
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
   ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
   EXPECT_TRUE(waitFor([&] { return BASS_ChannelGetPosition(h, BASS_POS_BYTE) > 44100; }, 3s));
 }
