@@ -1,0 +1,152 @@
+#include "audio/LibraryCalls.h"
+
+#include "audiolib/AudioLib.h"
+
+namespace audiolib {
+
+namespace {
+constexpr DWORD kConfigNetPlaylist = 21;
+constexpr DWORD kConfigNetPrebuf = 15;
+constexpr DWORD kConfigNetTimeout = 11;
+constexpr DWORD kAttribVol = 2;
+constexpr DWORD kSyncEnd = 2;
+constexpr DWORD kFilePosEnd = 2;
+constexpr DWORD kPosByte = 0;
+constexpr DWORD kFxParamEq = 7;
+constexpr DWORD kDataFft1024 = 0x80000002;
+constexpr DWORD kUnicode = 0x80000000;
+}  // namespace
+
+const int32_t kOpeningCancelled = BASS_ERROR_UNKNOWN;
+
+uint32_t Version() {
+  return BASS_GetVersion();
+}
+
+bool InitOutput(uint32_t window) {
+  return BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(window)),
+                   nullptr) != 0;
+}
+
+void ApplyNetworkSettings() {
+  BASS_SetConfig(kConfigNetPlaylist, 1);
+  BASS_SetConfig(kConfigNetPrebuf, 0);
+  BASS_SetConfig(kConfigNetTimeout, 2000);
+}
+
+void StartOutput() {
+  BASS_Start();
+}
+void StopOutput() {
+  BASS_Stop();
+}
+void FreeDevice() {
+  BASS_Free();
+}
+void SetMasterVolume(float v) {
+  BASS_SetVolume(v);
+}
+int32_t LastError() {
+  return BASS_ErrorGetCode();
+}
+
+uint32_t LoadPlugin(const std::string& fileName) {
+  return BASS_PluginLoad(fileName.c_str(), kUnicode);
+}
+
+std::vector<std::string> PluginPatterns(uint32_t plugin) {
+  std::vector<std::string> patterns;
+  const BASS_PLUGININFO* info = BASS_PluginGetInfo(plugin);
+  if (!info) return patterns;
+  for (DWORD i = 0; i < info->formatc; ++i)
+    patterns.emplace_back(info->formats[i].exts ? info->formats[i].exts : "");
+  return patterns;
+}
+
+void FreePlugin(uint32_t plugin) {
+  BASS_PluginFree(plugin);
+}
+
+uint32_t OpenFileStream(const std::string& path) {
+  return BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+}
+
+uint32_t OpenFileStreamWide(const std::string& path) {
+  return BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, kUnicode);
+}
+
+uint32_t OpenUrlStream(const std::string& url, DownloadCallback onData) {
+  return BASS_StreamCreateURL(url.c_str(), 0, 0, onData, nullptr);
+}
+
+void FreeStream(uint32_t stream) {
+  BASS_StreamFree(stream);
+}
+
+uint64_t FileSize(uint32_t stream) {
+  return BASS_StreamGetFilePosition(stream, kFilePosEnd);
+}
+uint64_t LengthBytes(uint32_t channel) {
+  return BASS_ChannelGetLength(channel, kPosByte);
+}
+uint64_t PositionBytes(uint32_t channel) {
+  return BASS_ChannelGetPosition(channel, kPosByte);
+}
+double BytesToSeconds(uint32_t channel, uint64_t bytes) {
+  return BASS_ChannelBytes2Seconds(channel, bytes);
+}
+uint64_t SecondsToBytes(uint32_t channel, double seconds) {
+  return BASS_ChannelSeconds2Bytes(channel, seconds);
+}
+void SetPositionBytes(uint32_t channel, uint64_t bytes) {
+  BASS_ChannelSetPosition(channel, bytes, kPosByte);
+}
+
+void SetChannelVolume(uint32_t channel, float v) {
+  BASS_ChannelSetAttribute(channel, kAttribVol, v);
+}
+void PlayChannel(uint32_t channel) {
+  BASS_ChannelPlay(channel, FALSE);
+}
+void PauseChannel(uint32_t channel) {
+  BASS_ChannelPause(channel);
+}
+void StopChannel(uint32_t channel) {
+  BASS_ChannelStop(channel);
+}
+
+void SetEndSync(uint32_t channel, EndCallback onEnd) {
+  BASS_ChannelSetSync(channel, kSyncEnd, 0, onEnd, nullptr);
+}
+
+uint32_t AddPeakingEq(uint32_t channel) {
+  return BASS_ChannelSetFX(channel, kFxParamEq, 1);
+}
+
+void SetEqParameters(uint32_t fx, const EqParameters& p) {
+  BASS_DX8_PARAMEQ eq{p.fCenter, p.fBandwidth, p.fGain};
+  BASS_FXSetParameters(fx, &eq);
+}
+
+EqParameters GetEqParameters(uint32_t fx) {
+  BASS_DX8_PARAMEQ eq{};
+  BASS_FXGetParameters(fx, &eq);
+  return {eq.fCenter, eq.fBandwidth, eq.fGain};
+}
+
+void ReadSamples(uint32_t channel, void* buffer, uint32_t bytes) {
+  BASS_ChannelGetData(channel, buffer, bytes);
+}
+void ReadSpectrum(uint32_t channel, float* bins512) {
+  BASS_ChannelGetData(channel, bins512, kDataFft1024);
+}
+uint32_t Level(uint32_t channel) {
+  return BASS_ChannelGetLevel(channel);
+}
+
+std::string ReadTag(uint32_t stream, const char* format) {
+  const char* text = TAGS_Read(stream, format);
+  return text ? std::string(text) : std::string();
+}
+
+}  // namespace audiolib

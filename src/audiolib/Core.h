@@ -1,0 +1,187 @@
+// Inside the audio library: streams, the output device with its mixer, and the registry that maps
+// handles to objects. The output callback only touches atomics, the ring buffers and locks it
+// can skip (try_lock), so it never waits for another thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audiolib/AudioLib.h"
+#include "audiolib/Decoder.h"
+#include "audiolib/Equalizer.h"
+#include "audiolib/Input.h"
+
+namespace melvo::audiolib {
+
+void setError(int code);
+
+class Stream : public std::enable_shared_from_this<Stream> {
+ public:
+  Stream(DWORD handle, DWORD flags, std::string name, int deviceRate, int bufferMs);
+  ~Stream();
+
+  const DWORD handle;
+  const DWORD flags;
+  const std::string name;
+  bool isFile = true;
+  std::unique_ptr<NetSource> net;  // before `decoder`: the container reads through it
+  std::unique_ptr<Decoder> decoder;
+  int64_t fileSize = -1;
+
+  bool decodeOnly() const { return flags & BASS_STREAM_DECODE; }
+  int rate() const { return rate_; }
+  int channels() const { return channels_; }
+  int bytesPerFrame() const { return channels_ * 2; }
+  void adoptDecoder();  // reads the format from `decoder` once it is set
+
+  // Length in source frames; -1 unknown.
+  int64_t lengthFrames() const { return length_.load(); }
+  int64_t positionFrames();
+  bool seekFrames(int64_t frame);
+
+  bool play(bool restart);
+  bool pause();
+  void stop();
+  DWORD activity() const;
+  std::atomic<float> volume{1.0f};
+
+  // Raw bytes (stream format) of what is heard now, or the next decoded bytes of a decode channel.
+  DWORD rawData(void* buffer, DWORD length);
+  DWORD spectrum(float* out512);
+  DWORD level();
+
+  HSYNC addSync(HSYNC id, DWORD type, SYNCPROC* proc, void* user);
+  bool removeSync(HSYNC id);
+  bool addFx(HFX id, int priority);
+  bool removeFx(HFX id);
+  bool setFx(HFX id, const BASS_DX8_PARAMEQ& p);
+  bool getFx(HFX id, BASS_DX8_PARAMEQ* p);
+
+  // Output side (audio thread).
+  void mixInto(float* out, int frames, float* scratch);
+  bool audible() const { return playing_.load(std::memory_order_relaxed); }
+
+  // Ends the decoder thread and any network wait (before the stream is dropped).
+  void shutdown();
+  int prebufferPercent = 0;
+  void waitForPrebuffer(int percent, int timeoutMs);
+
+  std::mutex tagMutex;
+  bool tagsLoaded = false;
+  std::map<std::string, std::string> tags;
+
+ private:
+  void ensureWorker();
+  void wakeWorker();
+  void run();
+  void applyFx(float* frames, int count, int channels);
+  void fireEndSyncs();
+  void recordHistory(const float* frames, int count);
+  int latestHeard(float* stereo, int frames);
+  void writeRing(const float* frames, int count);
+
+  int rate_ = 44100;
+  int channels_ = 2;
+  int deviceRate_;
+  std::atomic<int64_t> length_{-1};
+
+  // Playback ring: stereo float at the device rate, one producer (worker), one consumer (mixer).
+  std::vector<float> ring_;
+  size_t ringFrames_;
+  std::atomic<uint64_t> writePos_{0};
+  std::atomic<uint64_t> readPos_{0};
+
+  std::atomic<bool> playing_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<bool> stalled_{false};
+  std::atomic<bool> ended_{false};
+  std::atomic<bool> quit_{false};
+
+  // Seek requests (caller -> worker), flushes (worker -> mixer).
+  std::atomic<uint32_t> seekGen_{0};
+  std::atomic<int64_t> seekTarget_{0};
+  std::mutex flushMutex_;
+  uint64_t flushWritePos_ = 0;
+  int64_t flushBase_ = 0;
+  std::atomic<uint32_t> flushGen_{0};
+  uint32_t mixGen_ = 0;  // mixer's own copy
+  std::atomic<uint32_t> heardGen_{0};
+  std::atomic<int64_t> heardBase_{0};
+  std::atomic<uint64_t> heardFrames_{0};
+  std::atomic<uint32_t> eofGen_{UINT32_MAX};
+  std::atomic<uint64_t> eofWritePos_{0};
+  std::atomic<uint32_t> endCount_{0};
+
+  // What was heard lately (stereo, before the channel volume).
+  static constexpr int kHistoryFrames = 4096;
+  std::mutex historyMutex_;
+  std::vector<float> history_;
+  size_t historyPos_ = 0;
+  std::atomic<float> heardVolume_{1.0f};
+
+  std::mutex fxMutex_;
+  struct Fx {
+    HFX id;
+    int priority;
+    PeakingBand band;
+    BASS_DX8_PARAMEQ params;
+    bool dirty;
+  };
+  std::vector<Fx> fx_;
+
+  std::mutex syncMutex_;
+  struct Sync {
+    HSYNC id;
+    DWORD type;
+    SYNCPROC* proc;
+    void* user;
+  };
+  std::vector<Sync> syncs_;
+
+  std::mutex decodeMutex_;  // decode channels: the caller's thread uses `decoder`
+  std::mutex workerMutex_;
+  std::condition_variable wake_;
+  std::thread worker_;
+  std::atomic<bool> workerStarted_{false};
+  std::atomic<bool> playRequested_{false};  // a wake-up the worker has not seen yet
+};
+
+class Device {
+ public:
+  bool open(int device, int rate);
+  void close();
+  bool isOpen() const { return open_; }
+  int rate() const { return rate_; }
+  void setRunning(bool on);
+  void attach(Stream* s);
+  void detach(Stream* s);  // returns once the mixer no longer uses s
+  std::atomic<float> master{1.0f};
+
+ private:
+  static void sdlCallback(void* self, uint8_t* stream, int len);
+  void mix(float* out, int frames);
+  void runNoSound();
+
+  static constexpr int kSlots = 512;
+  std::array<std::atomic<Stream*>, kSlots> slots_{};
+  std::atomic<uint64_t> epoch_{0};
+  std::vector<float> scratch_;
+  std::vector<float> silentOut_;
+  bool open_ = false;
+  int rate_ = 44100;
+  uint32_t sdlDevice_ = 0;
+  bool sdlInit_ = false;
+  std::thread noSound_;
+  std::atomic<bool> noSoundQuit_{false};
+  std::atomic<bool> running_{true};
+};
+
+}  // namespace melvo::audiolib

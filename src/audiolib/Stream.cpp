@@ -1,0 +1,473 @@
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "audiolib/Core.h"
+
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/tx.h>
+}
+
+namespace melvo::audiolib {
+namespace {
+
+constexpr int kChunkFrames = 1024;
+constexpr int kFftSize = 1024;
+
+// Stereo frames into / out of a circular buffer, in at most two straight copies.
+void copyIntoRing(float* ring, size_t ringFrames, size_t at, const float* src, size_t frames) {
+  size_t first = std::min(frames, ringFrames - at);
+  std::memcpy(ring + at * 2, src, first * 2 * sizeof(float));
+  std::memcpy(ring, src + first * 2, (frames - first) * 2 * sizeof(float));
+}
+
+void copyFromRing(const float* ring, size_t ringFrames, size_t at, float* dst, size_t frames) {
+  size_t first = std::min(frames, ringFrames - at);
+  std::memcpy(dst, ring + at * 2, first * 2 * sizeof(float));
+  std::memcpy(dst + first * 2, ring, (frames - first) * 2 * sizeof(float));
+}
+
+int16_t toS16(float v) {
+  float s = std::nearbyint(v * 32768.0f);
+  return int16_t(std::clamp(s, -32768.0f, 32767.0f));
+}
+
+// One transform context per thread that asks for spectra.
+struct Transform {
+  AVTXContext* ctx = nullptr;
+  av_tx_fn fn = nullptr;
+  float* in = nullptr;
+  AVComplexFloat* out = nullptr;
+  float window[kFftSize];
+  Transform() {
+    float scale = 1.0f;
+    av_tx_init(&ctx, &fn, AV_TX_FLOAT_RDFT, 0, kFftSize, &scale, 0);
+    in = static_cast<float*>(av_malloc(sizeof(float) * (kFftSize + 2)));
+    out = static_cast<AVComplexFloat*>(av_malloc(sizeof(AVComplexFloat) * (kFftSize / 2 + 1)));
+    for (int i = 0; i < kFftSize; ++i)
+      window[i] = float(0.5 - 0.5 * std::cos(2.0 * M_PI * i / kFftSize));
+  }
+  ~Transform() {
+    av_tx_uninit(&ctx);
+    av_free(in);
+    av_free(out);
+  }
+};
+
+}  // namespace
+
+Stream::Stream(DWORD h, DWORD f, std::string n, int deviceRate, int bufferMs)
+    : handle(h), flags(f), name(std::move(n)), deviceRate_(deviceRate) {
+  ringFrames_ = size_t(std::max(100, bufferMs)) * size_t(deviceRate) / 1000 + kChunkFrames;
+}
+
+Stream::~Stream() {
+  shutdown();
+}
+
+void Stream::adoptDecoder() {
+  rate_ = decoder->sourceRate();
+  channels_ = decoder->sourceChannels();
+  length_ = decoder->lengthFrames();
+}
+
+void Stream::wakeWorker() {
+  {
+    std::lock_guard lock(workerMutex_);
+    playRequested_ = true;
+  }
+  wake_.notify_all();
+}
+
+void Stream::shutdown() {
+  quit_ = true;
+  if (net) net->abort();
+  wakeWorker();
+  if (worker_.joinable()) {
+    if (worker_.get_id() == std::this_thread::get_id())
+      worker_.detach();  // freed from its own sync callback: the thread ends by itself
+    else
+      worker_.join();
+  }
+}
+
+void Stream::ensureWorker() {
+  std::lock_guard lock(workerMutex_);
+  if (workerStarted_) return;
+  workerStarted_ = true;
+  // Buffers only for streams that play: a tag probe opens and frees streams by the thousand.
+  // The mixer touches them only after `playing_` is set, which happens after this.
+  ring_.assign(ringFrames_ * 2, 0.0f);
+  history_.assign(size_t(kHistoryFrames) * 2, 0.0f);
+  // The worker keeps its stream alive: a sync callback may free the stream on this very thread.
+  worker_ = std::thread([self = shared_from_this()] { self->run(); });
+}
+
+void Stream::waitForPrebuffer(int percent, int timeoutMs) {
+  ensureWorker();
+  const uint64_t want = uint64_t(ringFrames_ - kChunkFrames) * uint64_t(percent) / 100;
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (writePos_.load() < want && eofGen_.load() == UINT32_MAX &&
+         std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+void Stream::applyFx(float* frames, int count, int channels) {
+  std::lock_guard lock(fxMutex_);
+  for (Fx& fx : fx_) {
+    if (fx.dirty) {
+      fx.band.configure(fx.params, decodeOnly() ? rate_ : deviceRate_);
+      fx.dirty = false;
+    }
+    fx.band.process(frames, count, channels);
+  }
+}
+
+void Stream::writeRing(const float* frames, int count) {
+  uint64_t w = writePos_.load(std::memory_order_relaxed);
+  copyIntoRing(ring_.data(), ringFrames_, size_t(w % ringFrames_), frames, size_t(count));
+  writePos_.store(w + uint64_t(count), std::memory_order_release);
+}
+
+void Stream::run() {
+  std::vector<float> chunk(size_t(kChunkFrames) * 2);
+  uint32_t gen = 0;
+  bool atEnd = false;
+  bool filling = true;
+  uint32_t endsFired = endCount_.load();
+  while (!quit_.load()) {
+    uint32_t wanted = seekGen_.load(std::memory_order_acquire);
+    if (wanted != gen) {
+      gen = wanted;
+      int64_t target = seekTarget_.load();
+      if (!decoder->seek(target)) decoder->seek(0);
+      atEnd = false;
+      filling = true;  // new data goes in right behind the flush point
+      {
+        std::lock_guard lock(fxMutex_);
+        for (Fx& fx : fx_) fx.band.reset();
+      }
+      std::lock_guard lock(flushMutex_);
+      flushWritePos_ = writePos_.load();
+      flushBase_ = target;
+      flushGen_.store(gen, std::memory_order_release);
+    }
+    const uint64_t used = writePos_.load() - readPos_.load(std::memory_order_acquire);
+    const uint64_t room = ringFrames_ - used;
+    // Refill in bursts: once a quarter of the buffer is free, fill it up again. Few wake-ups
+    // keep steady playback cheap; seeks and play requests wake the worker at once.
+    const bool refill = room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames));
+    if (!atEnd && refill) {
+      filling = true;
+      int n = decoder->read(chunk.data(), kChunkFrames);
+      if (n > 0) {
+        applyFx(chunk.data(), n, 2);
+        writeRing(chunk.data(), n);
+      }
+      if (n < kChunkFrames) {
+        atEnd = true;
+        if (decoder->lengthFrames() > 0) length_ = decoder->lengthFrames();
+        eofWritePos_.store(writePos_.load());
+        eofGen_.store(gen, std::memory_order_release);
+      }
+      continue;
+    }
+    filling = false;
+    if (endCount_.load() != endsFired) {
+      endsFired = endCount_.load();
+      fireEndSyncs();
+      continue;
+    }
+    // Sleep until there is work: the buffer drained (at the end) or a quarter of it free.
+    const uint64_t waitFrames = atEnd ? used : ringFrames_ / 4 - std::min(room, ringFrames_ / 4);
+    auto ms = std::clamp<int64_t>(int64_t(waitFrames * 1000 / uint64_t(deviceRate_)), 2, 100);
+    if (!playing_.load()) ms = 250;  // idle: play and seek requests wake the worker anyway
+    // After a seek the old data is freed once the mixer has switched over, within one period.
+    else if (heardGen_.load() != gen)
+      ms = 1;
+    std::unique_lock lock(workerMutex_);
+    if (seekGen_.load() == gen && !quit_.load() && !playRequested_.exchange(false))
+      wake_.wait_for(lock, std::chrono::milliseconds(ms));
+  }
+}
+
+void Stream::fireEndSyncs() {
+  std::vector<Sync> due;
+  {
+    std::lock_guard lock(syncMutex_);
+    for (const Sync& s : syncs_)
+      if ((s.type & ~BASS_SYNC_ONETIME) == BASS_SYNC_END) due.push_back(s);
+    syncs_.erase(std::remove_if(syncs_.begin(), syncs_.end(),
+                                [](const Sync& s) {
+                                  return (s.type & ~BASS_SYNC_ONETIME) == BASS_SYNC_END &&
+                                         (s.type & BASS_SYNC_ONETIME);
+                                }),
+                 syncs_.end());
+  }
+  for (const Sync& s : due) s.proc(s.id, handle, 0, s.user);
+}
+
+void Stream::mixInto(float* out, int frames, float* scratch) {
+  if (!playing_.load(std::memory_order_acquire)) return;
+  uint32_t flushed = flushGen_.load(std::memory_order_acquire);
+  if (flushed != mixGen_) {
+    if (!flushMutex_.try_lock()) return;  // the worker is publishing a seek: next time
+    readPos_.store(flushWritePos_, std::memory_order_release);
+    heardBase_.store(flushBase_);
+    heardFrames_.store(0);
+    mixGen_ = flushGen_.load();
+    heardGen_.store(mixGen_);
+    flushMutex_.unlock();
+  }
+  uint64_t w = writePos_.load(std::memory_order_acquire);
+  uint64_t r = readPos_.load(std::memory_order_relaxed);
+  int n = int(std::min<uint64_t>(w - r, uint64_t(frames)));
+  copyFromRing(ring_.data(), ringFrames_, size_t(r % ringFrames_), scratch, size_t(n));
+  readPos_.store(r + uint64_t(n), std::memory_order_release);
+  heardFrames_.fetch_add(uint64_t(n), std::memory_order_relaxed);
+  const float vol = volume.load(std::memory_order_relaxed);
+  for (int i = 0; i < n * 2; ++i) out[i] += scratch[i] * vol;
+  heardVolume_.store(vol, std::memory_order_relaxed);
+  recordHistory(scratch, n);
+  if (n < frames) {
+    // The end counts only when no seek is pending (a replay from the start after the end).
+    if (eofGen_.load(std::memory_order_acquire) == mixGen_ && seekGen_.load() == mixGen_ &&
+        r + uint64_t(n) >= eofWritePos_.load()) {
+      playing_.store(false);
+      ended_.store(true);
+      endCount_.fetch_add(1);
+    } else {
+      stalled_.store(true, std::memory_order_relaxed);
+    }
+  } else {
+    stalled_.store(false, std::memory_order_relaxed);
+  }
+}
+
+void Stream::recordHistory(const float* frames, int count) {
+  if (count <= 0 || !historyMutex_.try_lock()) return;
+  if (count > kHistoryFrames) {
+    frames += size_t(count - kHistoryFrames) * 2;
+    count = kHistoryFrames;
+  }
+  copyIntoRing(history_.data(), kHistoryFrames, historyPos_, frames, size_t(count));
+  historyPos_ = (historyPos_ + size_t(count)) % kHistoryFrames;
+  historyMutex_.unlock();
+}
+
+int Stream::latestHeard(float* stereo, int frames) {
+  frames = std::min(frames, kHistoryFrames);
+  std::lock_guard lock(historyMutex_);
+  size_t start = (historyPos_ + kHistoryFrames - size_t(frames)) % kHistoryFrames;
+  copyFromRing(history_.data(), kHistoryFrames, start, stereo, size_t(frames));
+  return frames;
+}
+
+int64_t Stream::positionFrames() {
+  if (decodeOnly()) {
+    std::lock_guard lock(decodeMutex_);
+    return decoder->nextSourceFrame();
+  }
+  uint32_t wanted = seekGen_.load();
+  if (wanted != heardGen_.load()) return seekTarget_.load();
+  int64_t pos = heardBase_.load() + int64_t(heardFrames_.load()) * rate_ / deviceRate_;
+  int64_t len = length_.load();
+  return len > 0 ? std::min(pos, len) : pos;
+}
+
+bool Stream::seekFrames(int64_t frame) {
+  int64_t len = length_.load();
+  if (frame < 0 || (len >= 0 && frame > len)) {
+    setError(BASS_ERROR_POSITION);
+    return false;
+  }
+  if (net && !net->seekable() && frame != positionFrames()) {
+    setError(BASS_ERROR_NOTAVAIL);  // a live stream cannot go back or skip ahead
+    return false;
+  }
+  if (decodeOnly()) {
+    std::lock_guard lock(decodeMutex_);
+    if (!decoder->seek(frame)) {
+      setError(BASS_ERROR_POSITION);
+      return false;
+    }
+    return true;
+  }
+  seekTarget_.store(frame);
+  seekGen_.fetch_add(1, std::memory_order_release);
+  ended_ = false;
+  wakeWorker();
+  return true;
+}
+
+bool Stream::play(bool restart) {
+  if (decodeOnly()) {
+    setError(BASS_ERROR_DECODE);
+    return false;
+  }
+  if (restart || ended_.load()) seekFrames(0);
+  ended_ = false;
+  paused_ = false;
+  ensureWorker();
+  playing_.store(true, std::memory_order_release);
+  wakeWorker();
+  return true;
+}
+
+bool Stream::pause() {
+  if (decodeOnly()) {
+    setError(BASS_ERROR_DECODE);
+    return false;
+  }
+  if (!playing_.exchange(false)) {
+    setError(BASS_ERROR_NOPLAY);
+    return false;
+  }
+  paused_ = true;
+  return true;
+}
+
+void Stream::stop() {
+  playing_ = false;
+  paused_ = false;
+}
+
+DWORD Stream::activity() const {
+  if (decodeOnly()) return ended_ ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
+  if (playing_) return stalled_ ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+  return paused_ ? BASS_ACTIVE_PAUSED : BASS_ACTIVE_STOPPED;
+}
+
+DWORD Stream::rawData(void* buffer, DWORD length) {
+  const int bpf = bytesPerFrame();
+  int frames = int(length / DWORD(bpf));
+  int16_t* out = static_cast<int16_t*>(buffer);
+  if (decodeOnly()) {
+    std::vector<float> tmp(size_t(frames) * size_t(channels_));
+    int got;
+    {
+      std::lock_guard lock(decodeMutex_);
+      got = decoder->read(tmp.data(), frames);
+    }
+    applyFx(tmp.data(), got, channels_);
+    for (size_t i = 0; i < size_t(got) * size_t(channels_); ++i) out[i] = toS16(tmp[i]);
+    if (got == 0) {
+      ended_ = true;
+      setError(BASS_ERROR_NOTAVAIL);
+      return DWORD(-1);
+    }
+    return DWORD(got * bpf);
+  }
+  frames = std::min(frames, kHistoryFrames);
+  if (!playing_.load()) {
+    std::memset(buffer, 0, size_t(frames) * size_t(bpf));
+    return DWORD(frames * bpf);
+  }
+  std::vector<float> stereo(size_t(frames) * 2);
+  latestHeard(stereo.data(), frames);
+  for (int i = 0; i < frames; ++i) {
+    float l = stereo[size_t(i) * 2], r = stereo[size_t(i) * 2 + 1];
+    if (channels_ == 1) {
+      out[i] = toS16((l + r) * 0.5f);
+    } else {
+      out[size_t(i) * 2] = toS16(l);
+      out[size_t(i) * 2 + 1] = toS16(r);
+    }
+  }
+  return DWORD(frames * bpf);
+}
+
+DWORD Stream::spectrum(float* out512) {
+  std::fill(out512, out512 + kFftSize / 2, 0.0f);
+  if (decodeOnly() || !playing_.load()) return kFftSize / 2 * sizeof(float);
+  thread_local Transform tx;
+  if (!tx.ctx) {
+    setError(BASS_ERROR_MEM);
+    return DWORD(-1);
+  }
+  float stereo[kFftSize * 2];
+  latestHeard(stereo, kFftSize);
+  for (int i = 0; i < kFftSize; ++i)
+    tx.in[i] = 0.5f * (stereo[i * 2] + stereo[i * 2 + 1]) * tx.window[i];
+  tx.fn(tx.ctx, tx.out, tx.in, sizeof(AVComplexFloat));
+  const float scale = 2.0f / kFftSize;
+  for (int k = 0; k < kFftSize / 2; ++k) out512[k] = std::hypot(tx.out[k].re, tx.out[k].im) * scale;
+  return kFftSize / 2 * sizeof(float);
+}
+
+DWORD Stream::level() {
+  if (decodeOnly() || !playing_.load()) {
+    setError(BASS_ERROR_NOPLAY);
+    return 0;
+  }
+  const int frames = deviceRate_ / 50;  // 20 ms
+  std::vector<float> stereo(size_t(frames) * 2);
+  int n = latestHeard(stereo.data(), frames);
+  float peakL = 0, peakR = 0;
+  for (int i = 0; i < n; ++i) {
+    peakL = std::max(peakL, std::fabs(stereo[size_t(i) * 2]));
+    peakR = std::max(peakR, std::fabs(stereo[size_t(i) * 2 + 1]));
+  }
+  const float vol = heardVolume_.load();
+  auto scaled = [&](float p) { return DWORD(std::clamp(p * vol * 32768.0f, 0.0f, 32768.0f)); };
+  return scaled(peakL) | (scaled(peakR) << 16);
+}
+
+HSYNC Stream::addSync(HSYNC id, DWORD type, SYNCPROC* proc, void* user) {
+  std::lock_guard lock(syncMutex_);
+  syncs_.push_back({id, type, proc, user});
+  return id;
+}
+
+bool Stream::removeSync(HSYNC id) {
+  std::lock_guard lock(syncMutex_);
+  auto it = std::remove_if(syncs_.begin(), syncs_.end(), [&](const Sync& s) { return s.id == id; });
+  bool found = it != syncs_.end();
+  syncs_.erase(it, syncs_.end());
+  return found;
+}
+
+bool Stream::addFx(HFX id, int priority) {
+  std::lock_guard lock(fxMutex_);
+  Fx fx{id, priority, {}, BASS_DX8_PARAMEQ{1000.0f, 12.0f, 0.0f}, true};
+  // Higher priority first; equal priorities in the order they were added.
+  auto at =
+      std::find_if(fx_.begin(), fx_.end(), [&](const Fx& f) { return f.priority < priority; });
+  fx_.insert(at, fx);
+  return true;
+}
+
+bool Stream::removeFx(HFX id) {
+  std::lock_guard lock(fxMutex_);
+  auto it = std::remove_if(fx_.begin(), fx_.end(), [&](const Fx& f) { return f.id == id; });
+  bool found = it != fx_.end();
+  fx_.erase(it, fx_.end());
+  return found;
+}
+
+bool Stream::setFx(HFX id, const BASS_DX8_PARAMEQ& p) {
+  std::lock_guard lock(fxMutex_);
+  for (Fx& fx : fx_) {
+    if (fx.id != id) continue;
+    PeakingBand check;
+    check.configure(p, decodeOnly() ? rate_ : deviceRate_);
+    fx.params = check.params();
+    fx.dirty = true;
+    return true;
+  }
+  return false;
+}
+
+bool Stream::getFx(HFX id, BASS_DX8_PARAMEQ* p) {
+  std::lock_guard lock(fxMutex_);
+  for (Fx& fx : fx_) {
+    if (fx.id != id) continue;
+    *p = fx.params;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace melvo::audiolib
