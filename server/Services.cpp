@@ -376,6 +376,17 @@ MelvoServices::~MelvoServices() {
   Stop();
 }
 
+namespace {
+
+void WaitUntilRunning(const httplib::Server& server) {
+  using namespace std::chrono;
+  const auto deadline = steady_clock::now() + seconds(10);
+  while (!server.is_running() && steady_clock::now() < deadline)
+    std::this_thread::sleep_for(milliseconds(1));
+}
+
+}  // namespace
+
 bool MelvoServices::Start() {
   Impl& m = *impl_;
   if (!m.store.Open(m.config.databasePath)) return false;
@@ -389,6 +400,9 @@ bool MelvoServices::Start() {
     return false;
   for (httplib::Server* s : {&m.stat, &m.web, &m.search})
     m.threads.emplace_back([s] { s->listen_after_bind(); });
+  // A stop() that comes before a server runs its loop is lost and the loop never ends, so the
+  // services count as started only once every loop runs.
+  for (httplib::Server* s : {&m.stat, &m.web, &m.search}) WaitUntilRunning(*s);
   return true;
 }
 
