@@ -24,6 +24,8 @@ TvxVisualObject::TvxVisualObject()
 TvxVisualObject::~TvxVisualObject() {
   // Dropping out of the tree: the scene must forget pointers to us first.
   if (TdxScene* scene = Scene()) scene->ObjectGone(this);
+  // Leave the parent while still a visual object, so that it can realign and repaint.
+  if (Parent()) Parent()->RemoveObject(this);
 }
 
 TvxVisualObject* TvxVisualObject::ParentVisual() const {

@@ -50,7 +50,9 @@ class TvxVisualObject : public TvxObject {
   TvxAlign Align() const { return FAlign; }
   void SetAlign(TvxAlign a);
   TvxBounds& Padding() { return FPadding; }
+  const TvxBounds& Padding() const { return FPadding; }
   TvxBounds& Margins() { return FMargins; }  // inner space kept free of aligned children
+  const TvxBounds& Margins() const { return FMargins; }
   int Cursor = crDefault;
   QString Hint;
   bool ShowHint = false;
