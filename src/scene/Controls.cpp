@@ -236,11 +236,24 @@ TvxButtonBase::TvxButtonBase() {
 void TvxButtonBase::SetText(const QString& t) {
   FText = t;
   SetStyleText(QStringLiteral("text"), t);
-  Realign();
+  ArrangeParts();
 }
 
 void TvxButtonBase::StyleApplied() {
   SetStyleText(QStringLiteral("text"), FText);
+  ArrangeParts();
+}
+
+void TvxButtonBase::Realign() {
+  TvxControl::Realign();
+  ArrangeParts();
+}
+
+void TvxButtonBase::ArrangeParts() {
+  if (auto* text = dynamic_cast<TvxVisualObject*>(FindStyleResource("text"))) {
+    text->SetVisible(!FText.isEmpty());
+    text->SetBounds(0, 0, Width(), Height());
+  }
 }
 
 void TvxButtonBase::Click() {
@@ -277,11 +290,6 @@ void TvxBitmapButton::StyleApplied() {
   TvxButtonBase::StyleApplied();
   if (auto* image = dynamic_cast<TvxImage*>(FindStyleResource("image")))
     image->Bitmap().Assign(FBitmap);
-  ArrangeParts();
-}
-
-void TvxBitmapButton::Realign() {
-  TvxButtonBase::Realign();
   ArrangeParts();
 }
 

@@ -66,7 +66,7 @@ class TvxEffect : public TvxVisualObject {
   float CornerRadius = 0;
   bool FollowGlyph = false;  // glows around the control's glyph instead of its box
   void Paint(QPainter& p) override;
-  float PaintOutset() const override { return 12 + Distance; }
+  float PaintOutset() const override { return 4 + Softness * 20 + Distance; }
 };
 
 class TvxText : public TvxVisualObject {
@@ -109,9 +109,12 @@ class TvxButtonBase : public TvxControl {
   int ModalResult = mrNone;
   void Click() override;
   void KeyDown(int& key, QString& keyChar, unsigned shift) override;
+  void Realign() override;
 
  protected:
   void StyleApplied() override;
+  // Places the text and glyph parts.
+  virtual void ArrangeParts();
   QString FText;
 };
 
@@ -126,8 +129,7 @@ class TvxBitmapButton : public TvxButtonBase {
  protected:
   QString DefaultStyle() const override { return QStringLiteral("buttonstyle"); }
   void StyleApplied() override;
-  void ArrangeParts();
-  void Realign() override;
+  void ArrangeParts() override;
 
  private:
   TvxBitmap FBitmap;

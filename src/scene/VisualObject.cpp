@@ -184,8 +184,18 @@ TvxVisualObject* TvxVisualObject::ObjectAtPoint(QPointF local) {
 // ---------------------------------------------------------------------------------------------
 // Painting
 
+// Style parts (glows, shadows) may paint beyond the control; repaints must cover them.
 float TvxVisualObject::PaintOutset() const {
-  return FStrokeThickness;
+  float out = FStrokeThickness;
+  for (TvxObject* c : Children()) {
+    if (!c->Locked) continue;
+    const TvxVisualObject* v = const_cast<TvxObject*>(c)->AsVisual();
+    if (!v || !v->FVisible) continue;
+    const float x = v->FPosition.X(), y = v->FPosition.Y();
+    const float beyond = std::max({0.0f, -x, -y, x + v->FWidth - FWidth, y + v->FHeight - FHeight});
+    out = std::max(out, v->PaintOutset() + beyond);
+  }
+  return out;
 }
 
 void TvxVisualObject::PaintTree(QPainter& p, float parentOpacity) {

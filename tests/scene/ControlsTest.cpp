@@ -1,5 +1,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QTimer>
 
 #include "SceneTestSupport.h"
@@ -380,4 +381,68 @@ TEST_F(Rendering, ProgressBandLoopsOnlyWhileTheBarIsShown) {
   Tick();
   EXPECT_FALSE(move->AsAnimation()->Running());
   EXPECT_EQ(TvxAniThread::Instance().Count(), 0);
+}
+
+namespace {
+
+// Keeps a picture up to date the way the window does: only invalidated areas are redrawn.
+class PartialCanvas {
+ public:
+  explicit PartialCanvas(TdxScene* scene) : FScene(scene), FImage(scene->RenderToImage()) {
+    scene->OnInvalidate = [this](const QRectF& r) {
+      FDirty.push_back(r.toAlignedRect().adjusted(-1, -1, 1, 1));
+    };
+  }
+  void Flush() {
+    for (const QRect& r : FDirty) {
+      QPainter p(&FImage);
+      p.setClipRect(r);
+      FScene->Render(p, r);
+    }
+    FDirty.clear();
+  }
+  const QImage& Image() const { return FImage; }
+
+ private:
+  TdxScene* FScene;
+  QImage FImage;
+  std::vector<QRect> FDirty;
+};
+
+int DifferentPixels(const QImage& a, const QImage& b) {
+  int n = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(Rendering, PartialRepaintsEndAsAFullRepaint) {
+  auto* face = new TvxRectangle();
+  face->SetAlign(vaClient);
+  face->Fill().SetColorText("#FF2B3A55");
+  face->SetParent(root);
+  auto* top = AddBox(face, 0, 0, 520, 44.5f);
+  top->Fill().SetColor(0x30000000);
+  auto* pop = new TvxMessagePopup();
+  pop->SetResource("MsgPopStyle1");
+  pop->SetBounds(0, 0, 520, 210);
+  pop->PlacementTarget = top;
+  pop->VerticalOffset = 8;
+  pop->SetParent(face);
+  auto* button = new TvxBitmapButton();
+  button->SetResource("btnStyleWhite");
+  button->SetText("云歌库");
+  button->SetBounds(183, 7.5f, 107, 32.5f);
+  button->SetParent(top);
+  PartialCanvas canvas(scene);
+  pop->Popup();
+  scene->MouseMove(QPointF(15 + 200, 7.5 + 20), 0);
+  for (int i = 0; i < 20; ++i) {
+    Tick();
+    canvas.Flush();
+  }
+  EXPECT_EQ(DifferentPixels(canvas.Image(), scene->RenderToImage()), 0);
 }
