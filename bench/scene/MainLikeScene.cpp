@@ -137,5 +137,6 @@ MainLikeScene BuildMainLikeScene(int items, bool discView) {
   auto* progress = Make<TvxProgressBar>(play, 143, 223, 178, 14);
   progress->SetResource("musicProgressStyle1");
   progress->SetValue(40);
+  m.Progress = progress;
   return m;
 }

@@ -10,6 +10,7 @@ struct MainLikeScene {
   TvxListBox* List = nullptr;
   TvxImage* Disc = nullptr;
   TvxFloatAnimation* Spin = nullptr;
+  TvxProgressBar* Progress = nullptr;
 };
 
 MainLikeScene BuildMainLikeScene(int items, bool discView);

@@ -281,12 +281,21 @@ void TvxAnimation::StopAtCurrent() {
 }
 
 void TvxAnimation::SetEnabled(bool v) {
+  if (v && !Scene()) {
+    // Not in a scene yet: it starts when the scene is loaded (TdxScene::Loaded).
+    FEnabled = true;
+    return;
+  }
   if (v) {
     if (!FRunning) Start();
   } else if (FRunning) {
     Stop();
   }
   FEnabled = v && FRunning;
+}
+
+void TvxAnimation::StartIfEnabled() {
+  if (FEnabled && !FRunning) Start();
 }
 
 void TvxAnimation::ProcessTick(float /*time*/, float deltaTime) {

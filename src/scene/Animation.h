@@ -43,6 +43,8 @@ class TvxAnimation : public TvxObject {
   bool Running() const { return FRunning; }
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool v);  // true starts, false stops
+  // Starts an animation that was enabled before it belonged to a scene.
+  void StartIfEnabled();
   bool AutoReverse() const { return FAutoReverse; }
   void SetAutoReverse(bool v) { FAutoReverse = v; }
   TvxInterpolationType Interpolation() const { return FInterpolation; }

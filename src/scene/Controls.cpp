@@ -462,12 +462,12 @@ void TvxListBox::ChildAdded(TvxObject* child) {
 void TvxListBox::ChildRemoved(TvxObject* child) {
   if (FClearing) return;
   // Compared by address: a child on its way out may no longer be a complete item.
-  auto it = std::find_if(FItems.begin(), FItems.end(), [child](TvxListBoxItem* i) {
+  auto it = std::find_if(FItems.rbegin(), FItems.rend(), [child](TvxListBoxItem* i) {
     return static_cast<TvxObject*>(i) == child;
   });
-  if (it != FItems.end()) {
+  if (it != FItems.rend()) {
     if (static_cast<TvxObject*>(FSelected) == child) FSelected = nullptr;
-    FItems.erase(it);
+    FItems.erase(std::next(it).base());
     MarkLayoutDirty();
     return;
   }

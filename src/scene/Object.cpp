@@ -226,12 +226,22 @@ void TvxBrush::ApplyTo(QPainter& p, const QRectF& r, bool stroke, float thicknes
     }
     case vgBrushBitmap:
       if (FBitmap && !FBitmap->IsEmpty()) {
-        brush = QBrush(FBitmap->Image());
         if (FWrap == vgWrapStretch) {
-          QTransform t;
-          t.translate(r.left(), r.top());
-          t.scale(r.width() / FBitmap->Width(), r.height() / FBitmap->Height());
-          brush.setTransform(t);
+          // Scaled once per size, so that painting is a plain copy of pixels.
+          const QSize size(std::max(1, qRound(r.width())), std::max(1, qRound(r.height())));
+          const QImage& source = FBitmap->Image();
+          if (size == source.size()) {
+            brush = QBrush(source);
+          } else {
+            if (FScaled.size() != size || FScaledKey != source.cacheKey()) {
+              FScaled = source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+              FScaledKey = source.cacheKey();
+            }
+            brush = QBrush(FScaled);
+          }
+          brush.setTransform(QTransform::fromTranslate(r.left(), r.top()));
+        } else {
+          brush = QBrush(FBitmap->Image());
         }
       }
       break;
@@ -291,9 +301,10 @@ void TvxObject::InsertObject(int index, TvxObject* child) {
 }
 
 void TvxObject::RemoveObject(TvxObject* child) {
-  auto it = std::find(FChildren.begin(), FChildren.end(), child);
-  if (it == FChildren.end()) return;
-  FChildren.erase(it);
+  // From the back: freeing children goes last to first, so this stays cheap for long lists.
+  auto it = std::find(FChildren.rbegin(), FChildren.rend(), child);
+  if (it == FChildren.rend()) return;
+  FChildren.erase(std::next(it).base());
   child->FParent = nullptr;
   ChildRemoved(child);
 }

@@ -2,6 +2,7 @@
 // name (the property animations address them by dot paths such as "Fill.Color").
 #pragma once
 
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -118,6 +119,8 @@ class TvxBrush : public TvxOwnedPersistent {
   QPointF FFrom{0, 0}, FTo{0, 1};
   std::unique_ptr<TvxBitmap> FBitmap;
   TvxWrapMode FWrap = vgWrapStretch;
+  mutable QImage FScaled;
+  mutable qint64 FScaledKey = 0;
 };
 
 using TvxNotifyEvent = std::function<void(TvxObject* sender)>;

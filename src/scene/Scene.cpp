@@ -1,5 +1,7 @@
 #include "scene/Scene.h"
 
+#include "scene/Animation.h"
+
 #include <QPainter>
 #include <QPolygonF>
 #include <cmath>
@@ -361,6 +363,19 @@ void TdxScene::ObjectHidden(TvxVisualObject* v) {
   if (IsInside(FCapture, v)) FCapture = nullptr;
   if (IsInside(FFocus, v)) SetFocused(nullptr);
   if (IsInside(FHover, v)) UpdateHover(nullptr);
+}
+
+static void StartEnabled(TvxObject* o) {
+  const std::weak_ptr<void> alive = o->LifeToken();
+  for (size_t i = 0; IsAlive(alive) && i < o->Children().size(); ++i) {
+    TvxObject* c = o->Children()[i];
+    if (TvxAnimation* a = c->AsAnimation()) a->StartIfEnabled();
+    if (IsAlive(alive) && i < o->Children().size() && o->Children()[i] == c) StartEnabled(c);
+  }
+}
+
+void TdxScene::Loaded() {
+  StartEnabled(this);
 }
 
 int vgVirtualKey(int qtKey) {

@@ -100,6 +100,8 @@ class TdxScene : public TvxObject {
   void ObjectGone(TvxVisualObject* v);
   void ObjectHidden(TvxVisualObject* v);
   int PaintCount() const { return FPaintCount; }
+  // After the tree is built: animations enabled at design time start running.
+  void Loaded();
 
  private:
   QPointF ToLocal(TvxVisualObject* v, QPointF scenePoint) const;

@@ -9,8 +9,15 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
+#include <ctime>
 
 namespace {
+
+qint64 ThreadCpuNanoseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
 
 unsigned ShiftOf(Qt::KeyboardModifiers m, Qt::MouseButtons b = Qt::NoButton) {
   unsigned s = 0;
@@ -74,9 +81,13 @@ void TdxSceneHost::paintEvent(QPaintEvent* e) {
   ++FPaintEvents;
   const QRect r = e->rect();
   FPaintedPixels += qint64(r.width()) * r.height();
-  QPainter p(this);
-  p.setClipRegion(e->region());
-  FScene->Render(p, r);
+  const qint64 start = ThreadCpuNanoseconds();
+  {
+    QPainter p(this);
+    p.setClipRegion(e->region());
+    FScene->Render(p, r);
+  }
+  FPaintNanos += ThreadCpuNanoseconds() - start;
 }
 
 void TdxSceneHost::resizeEvent(QResizeEvent*) {

@@ -13,6 +13,8 @@ class TdxSceneHost : public QWidget {
   TdxScene* Scene() const { return FScene; }
   int PaintEvents() const { return FPaintEvents; }
   qint64 PaintedPixels() const { return FPaintedPixels; }
+  // Processor time spent inside paint events, nanoseconds.
+  qint64 PaintNanoseconds() const { return FPaintNanos; }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -36,6 +38,7 @@ class TdxSceneHost : public QWidget {
   QPoint FDragOffset;
   int FPaintEvents = 0;
   qint64 FPaintedPixels = 0;
+  qint64 FPaintNanos = 0;
 };
 
 // Qt cursor shape of a toolkit cursor code.

@@ -513,3 +513,22 @@ TEST_F(TickSource, FreeingTheObjectWhileWaitingEndsTheWait) {
   TvxAniThread::SetClock([] { return gTestNow; });
   EXPECT_EQ(root->ChildrenCount(), 0);
 }
+
+TEST_F(AnimationRun, EnabledBeforeJoiningASceneRunsFromLoad) {
+  TvxVisualObject* disc = AddBox(root, 42, 67, 106, 106);
+  auto* spin = new TvxFloatAnimation();
+  spin->SetPropertyName("RotateAngle");
+  spin->SetStopValue(360);
+  spin->SetDuration(2);
+  spin->SetLoop(true);
+  spin->SetEnabled(true);  // still without a parent: it must not complete at once
+  EXPECT_FALSE(spin->Running());
+  spin->SetParent(disc);
+  scene->Loaded();
+  EXPECT_TRUE(spin->Running());
+  Ticks(3);
+  EXPECT_GT(disc->RotateAngle(), 0.0f);
+  EXPECT_LT(disc->RotateAngle(), 360.0f);
+  spin->SetEnabled(false);
+  EXPECT_EQ(disc->RotateAngle(), 360.0f);
+}
