@@ -263,6 +263,9 @@ TEST_F(Popups, EndingTheApplicationGivesTwo) {
   QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
   EXPECT_EQ(pop->PopupModal(), mrCancel);
   EXPECT_EQ(mrCancel, 2);
+  // A short main loop clears the "quitting" state for the tests that follow in this process.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -445,4 +448,54 @@ TEST_F(Rendering, PartialRepaintsEndAsAFullRepaint) {
     canvas.Flush();
   }
   EXPECT_EQ(DifferentPixels(canvas.Image(), scene->RenderToImage()), 0);
+}
+
+TEST_F(Popups, OpeningTwiceOrNestingDoesNotStackLoops) {
+  pop->Popup();
+  pop->Popup();
+  EXPECT_TRUE(pop->IsOpen());
+  int nested = -1;
+  QTimer::singleShot(50, [&] {
+    nested = pop->PopupModal();  // already waiting: refused
+    pop->SetModalResult(mrNo);
+  });
+  EXPECT_EQ(pop->PopupModal(), mrNo);
+  EXPECT_EQ(nested, mrCancel);
+}
+
+TEST_F(ListBoxes, ArrowKeysMoveTheSelectionAndKeepItInView) {
+  TvxListBox* list = MakeList(100);
+  list->SetFocus();
+  list->SetItemIndex(4);
+  scene->KeyDown(40, QString(), 0);
+  EXPECT_EQ(list->ItemIndex(), 5);
+  EXPECT_GT(list->ScrollOffset(), 0.0f) << "item 5 ends below 273 px";
+  scene->KeyDown(38, QString(), 0);
+  scene->KeyDown(38, QString(), 0);
+  EXPECT_EQ(list->ItemIndex(), 3);
+  list->SetItemIndex(0);
+  scene->KeyDown(38, QString(), 0);
+  EXPECT_EQ(list->ItemIndex(), 0);
+  EXPECT_EQ(list->ScrollOffset(), 0.0f);
+}
+
+TEST_F(Rendering, GlyphsSitAboveTheTextOrInTheMiddle) {
+  auto* button = new TvxBitmapButton();
+  button->SetResource("btnStyleWhite");
+  button->SetBounds(0, 0, 55, 60);
+  button->BitmapSize = 32;
+  QImage glyph(64, 64, QImage::Format_ARGB32_Premultiplied);
+  glyph.fill(Qt::white);
+  button->Bitmap().Assign(glyph);
+  button->SetParent(root);
+  auto* image = button->FindStyleResource("image")->AsVisual();
+  auto* text = button->FindStyleResource("text")->AsVisual();
+  EXPECT_TRUE(image->Visible());
+  EXPECT_FALSE(text->Visible());
+  EXPECT_FLOAT_EQ(image->Position().Y(), 14) << "alone: centred";
+  button->SetText("上一页");
+  EXPECT_TRUE(text->Visible());
+  EXPECT_LT(image->Position().Y() + image->Height(), text->Position().Y() + 1);
+  button->SetBitmapLayout(vgGlyphCenter);
+  EXPECT_FLOAT_EQ(image->Position().X(), (55 - 32) / 2.0f);
 }
