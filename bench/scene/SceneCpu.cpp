@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsSet("SCENE_CPU_OPAQUE"))
     host.setAttribute(Qt::WA_TranslucentBackground, false);
   host.show();
+  // Diagnostic: tick without repainting, to tell the tick's cost from the window's.
+  if (qEnvironmentVariableIsSet("SCENE_CPU_NO_REPAINT")) m.Scene->OnInvalidate = nullptr;
   if (disc) m.Spin->Start();
   // "disc" measures the turning picture alone; "play" keeps the progress band moving too.
   if (mode == "disc") m.Progress->SetVisible(false);
