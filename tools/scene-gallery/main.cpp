@@ -1,5 +1,6 @@
 // scene-gallery: one window showing every control and style of the scene toolkit.
-//   scene-gallery [--items N] [--screenshot FILE [--delay MS] [--hover X,Y] [--popup] [--flip]]
+//   scene-gallery [--items N]
+//                 [--screenshot FILE [--delay MS] [--click X,Y] [--hover X,Y] [--popup] [--flip]]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   cli.addOption({"screenshot", "Save a screenshot of the screen to FILE and quit.", "file"});
   cli.addOption({"delay", "Milliseconds before the screenshot.", "ms", "1500"});
   cli.addOption({"hover", "Move the pointer to scene point X,Y first.", "x,y"});
+  cli.addOption({"click", "Click scene point X,Y first.", "x,y"});
   cli.addOption({"popup", "Open the popup before the screenshot."});
   cli.addOption({"flip", "Flip to the back face before the screenshot."});
   cli.addOption({"repaint", "Screenshot a fresh full repaint instead of the screen."});
@@ -35,6 +37,14 @@ int main(int argc, char** argv) {
       const QStringList xy = cli.value("hover").split(',');
       QTimer::singleShot(delay / 3, [&g, xy] {
         g.Scene->MouseMove(QPointF(xy.value(0).toDouble(), xy.value(1).toDouble()), 0);
+      });
+    }
+    if (cli.isSet("click")) {
+      const QStringList xy = cli.value("click").split(',');
+      QTimer::singleShot(delay / 4, [&g, xy] {
+        const QPointF p(xy.value(0).toDouble(), xy.value(1).toDouble());
+        g.Scene->MouseDown(p, mbLeft, 0);
+        g.Scene->MouseUp(p, mbLeft, 0);
       });
     }
     if (cli.isSet("popup")) QTimer::singleShot(delay / 3, [&] { g.Popup->Popup(); });
