@@ -268,8 +268,9 @@ void TvxButtonBase::Click() {
 }
 
 void TvxButtonBase::KeyDown(int& key, QString& keyChar, unsigned shift) {
+  const std::weak_ptr<void> alive = LifeToken();
   TvxControl::KeyDown(key, keyChar, shift);
-  if (key == 13 || key == 32) Click();
+  if (IsAlive(alive) && (key == 13 || key == 32)) Click();
 }
 
 TvxBitmapButton::TvxBitmapButton() {
@@ -427,7 +428,7 @@ void TvxListBox::Select(TvxListBoxItem* item) {
   if (FSelected) FSelected->SetSelectedFlag(false);
   FSelected = item;
   if (item) item->SetSelectedFlag(true);
-  if (OnChange) OnChange(this);
+  vgRaise(OnChange, this);
 }
 
 void TvxListBox::Clear() {
@@ -605,7 +606,9 @@ void TvxListBox::MouseDown(TvxMouseButton button, unsigned shift, float x, float
     FDraggingThumb = true;
     FThumbGrab = y - float(thumb.top());
   } else if (TvxListBoxItem* item = ItemByPoint(x, y)) {
+    const std::weak_ptr<void> alive = LifeToken();
     Select(item);
+    if (!IsAlive(alive)) return;
   }
   TvxControl::MouseDown(button, shift, x, y);
 }
@@ -642,8 +645,9 @@ bool TvxListBox::MouseWheel(unsigned shift, int delta) {
 }
 
 void TvxListBox::KeyDown(int& key, QString& keyChar, unsigned shift) {
+  const std::weak_ptr<void> alive = LifeToken();
   TvxControl::KeyDown(key, keyChar, shift);
-  if (key != 38 && key != 40) return;
+  if (!IsAlive(alive) || (key != 38 && key != 40)) return;
   const int index = std::clamp(ItemIndex() + (key == 40 ? 1 : -1), 0, Count() - 1);
   SetItemIndex(index);
   if (TvxListBoxItem* item = Selected()) {
@@ -814,7 +818,7 @@ void TvxTrackBar::SetValue(float v) {
     FPendingChange = true;
     return;
   }
-  if (OnChange) OnChange(this);
+  vgRaise(OnChange, this);
 }
 
 void TvxTrackBar::Realign() {
@@ -851,23 +855,26 @@ void TvxTrackBar::Paint(QPainter& p) {
 }
 
 void TvxTrackBar::MouseDown(TvxMouseButton button, unsigned shift, float x, float y) {
+  const std::weak_ptr<void> alive = LifeToken();
   TvxControl::MouseDown(button, shift, x, y);
-  if (button != mbLeft) return;
+  if (!IsAlive(alive) || button != mbLeft) return;
   FDragging = true;
   SetValue(ValueAt(x, y));
 }
 
 void TvxTrackBar::MouseMove(unsigned shift, float x, float y, float dx, float dy) {
+  const std::weak_ptr<void> alive = LifeToken();
   if (FDragging) SetValue(ValueAt(x, y));
-  TvxControl::MouseMove(shift, x, y, dx, dy);
+  if (IsAlive(alive)) TvxControl::MouseMove(shift, x, y, dx, dy);
 }
 
 void TvxTrackBar::MouseUp(TvxMouseButton button, unsigned shift, float x, float y) {
+  const std::weak_ptr<void> alive = LifeToken();
   const bool pending = FPendingChange;
   FDragging = false;
   FPendingChange = false;
-  if (pending && OnChange) OnChange(this);
-  TvxControl::MouseUp(button, shift, x, y);
+  if (pending) vgRaise(OnChange, this);
+  if (IsAlive(alive)) TvxControl::MouseUp(button, shift, x, y);
 }
 
 bool TvxTrackBar::MouseWheel(unsigned shift, int delta) {
@@ -934,7 +941,7 @@ void TvxHudTextBox::SetText(const QString& t) {
 void TvxHudTextBox::TextChanged() {
   MoveCaret(FCaret, true);
   Repaint();
-  if (OnChange) OnChange(this);
+  vgRaise(OnChange, this);
 }
 
 int TvxHudTextBox::SelStart() const {
@@ -1029,7 +1036,9 @@ void TvxHudTextBox::PasteFromClipboard() {
 }
 
 void TvxHudTextBox::KeyDown(int& key, QString& keyChar, unsigned shift) {
+  const std::weak_ptr<void> alive = LifeToken();
   TvxControl::KeyDown(key, keyChar, shift);
+  if (!IsAlive(alive)) return;
   const bool ext = shift & ssShift;
   const bool ctrl = shift & ssCtrl;
   switch (key) {
@@ -1077,8 +1086,9 @@ void TvxHudTextBox::InputMethodText(const QString& commit, const QString& preedi
 }
 
 void TvxHudTextBox::MouseDown(TvxMouseButton button, unsigned shift, float x, float y) {
+  const std::weak_ptr<void> alive = LifeToken();
   TvxControl::MouseDown(button, shift, x, y);
-  if (button != mbLeft) return;
+  if (!IsAlive(alive) || button != mbLeft) return;
   MoveCaret(PositionAt(x), shift & ssShift);
   FSelecting = true;
 }

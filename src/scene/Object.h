@@ -197,3 +197,11 @@ class TvxObject : public TvxPersistent {
 };
 
 bool IsAlive(const std::weak_ptr<void>& token);
+
+// Calls a handler through a copy: the handler may free the object that holds it.
+template <typename F, typename... Args>
+void vgRaise(const F& handler, Args&&... args) {
+  if (!handler) return;
+  F copy = handler;
+  copy(std::forward<Args>(args)...);
+}

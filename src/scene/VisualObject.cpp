@@ -345,46 +345,50 @@ void TvxVisualObject::ChildRemoved(TvxObject* child) {
 // Input
 
 void TvxVisualObject::MouseDown(TvxMouseButton button, unsigned shift, float x, float y) {
+  const std::weak_ptr<void> alive = LifeToken();
   if (CanFocus) SetFocus();
-  if (button == mbLeft) SetIsPressed(true);
-  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+  if (button == mbLeft && IsAlive(alive)) SetIsPressed(true);
+  if (IsAlive(alive)) vgRaise(OnMouseDown, this, button, shift, x, y);
 }
 
 void TvxVisualObject::MouseMove(unsigned shift, float x, float y, float dx, float dy) {
-  if (OnMouseMove) OnMouseMove(this, shift, x, y, dx, dy);
+  vgRaise(OnMouseMove, this, shift, x, y, dx, dy);
 }
 
 void TvxVisualObject::MouseUp(TvxMouseButton button, unsigned shift, float x, float y) {
+  const std::weak_ptr<void> alive = LifeToken();
   if (button == mbLeft) SetIsPressed(false);
-  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+  if (IsAlive(alive)) vgRaise(OnMouseUp, this, button, shift, x, y);
 }
 
 void TvxVisualObject::Click() {
-  if (OnClick) OnClick(this);
+  vgRaise(OnClick, this);
 }
 
 bool TvxVisualObject::MouseWheel(unsigned shift, int delta) {
   bool handled = false;
-  if (OnMouseWheel) OnMouseWheel(this, shift, delta, handled);
+  vgRaise(OnMouseWheel, this, shift, delta, handled);
   return handled;
 }
 
 void TvxVisualObject::MouseEnter() {
+  const std::weak_ptr<void> alive = LifeToken();
   SetIsMouseOver(true);
-  if (OnMouseEnter) OnMouseEnter(this);
+  if (IsAlive(alive)) vgRaise(OnMouseEnter, this);
 }
 
 void TvxVisualObject::MouseLeave() {
+  const std::weak_ptr<void> alive = LifeToken();
   SetIsMouseOver(false);
-  if (OnMouseLeave) OnMouseLeave(this);
+  if (IsAlive(alive)) vgRaise(OnMouseLeave, this);
 }
 
 void TvxVisualObject::KeyDown(int& key, QString& keyChar, unsigned shift) {
-  if (OnKeyDown) OnKeyDown(this, key, keyChar, shift);
+  vgRaise(OnKeyDown, this, key, keyChar, shift);
 }
 
 void TvxVisualObject::KeyUp(int& key, QString& keyChar, unsigned shift) {
-  if (OnKeyUp) OnKeyUp(this, key, keyChar, shift);
+  vgRaise(OnKeyUp, this, key, keyChar, shift);
 }
 
 void TvxVisualObject::InputMethodText(const QString&, const QString&) {}

@@ -499,3 +499,45 @@ TEST_F(Rendering, GlyphsSitAboveTheTextOrInTheMiddle) {
   button->SetBitmapLayout(vgGlyphCenter);
   EXPECT_FLOAT_EQ(image->Position().X(), (55 - 32) / 2.0f);
 }
+
+TEST_F(ListBoxes, AClickMayFreeTheItemHoldingItsButton) {
+  TvxListBox* list = MakeList(3);
+  auto* button = new TvxBitmapButton();
+  button->SetResource("btnStyleBlack");
+  button->SetBounds(480, 10, 20, 20);
+  button->SetParent(list->ItemByIndex(1));
+  button->OnClick = [list](TvxObject*) { delete list->ItemByIndex(1); };
+  bool left = false;
+  button->OnMouseLeave = [&](TvxObject*) { left = true; };
+  const QPointF onButton(15 + 2 + 480 + 5, 7.5 + 44.5 + 2 + 49 + 10 + 5);
+  scene->MouseMove(onButton, 0);
+  scene->MouseDown(onButton, mbLeft, 0);
+  scene->MouseUp(onButton, mbLeft, 0);
+  EXPECT_EQ(list->Count(), 2);
+  EXPECT_EQ(list->ItemByIndex(1)->Tag, 2);
+  EXPECT_FALSE(left);
+  scene->MouseMove(onButton + QPointF(0, 1), 0);
+}
+
+class HandlerSafety : public SceneTest {};
+
+TEST_F(HandlerSafety, HandlersMayFreeTheirObjectWhileItIsBeingHandled) {
+  TvxVisualObject* a = AddBox(root, 0, 0, 40, 40);
+  a->OnMouseEnter = [](TvxObject* self) { delete self; };
+  scene->MouseMove(QPointF(15 + 10, 7.5 + 10), 0);
+  EXPECT_EQ(root->ChildrenCount(), 0);
+  auto* box = new TvxHudTextBox();
+  box->SetBounds(0, 0, 100, 20);
+  box->SetParent(root);
+  box->SetFocus();
+  box->OnKeyDown = [](TvxObject* self, int&, QString&, unsigned) { delete self; };
+  scene->KeyDown('A', "a", 0);
+  EXPECT_EQ(scene->Focused(), nullptr);
+  auto* bar = new TvxTrackBar();
+  bar->SetBounds(0, 0, 100, 14);
+  bar->SetParent(root);
+  bar->OnChange = [](TvxObject* self) { delete self; };
+  scene->MouseDown(QPointF(15 + 50, 7.5 + 7), mbLeft, 0);
+  scene->MouseUp(QPointF(15 + 50, 7.5 + 7), mbLeft, 0);
+  EXPECT_EQ(root->ChildrenCount(), 0);
+}
