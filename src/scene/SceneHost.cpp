@@ -1,0 +1,159 @@
+#include "scene/SceneHost.h"
+
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <QWindow>
+#include <ctime>
+
+namespace {
+
+qint64 ThreadCpuNanoseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+unsigned ShiftOf(Qt::KeyboardModifiers m, Qt::MouseButtons b = Qt::NoButton) {
+  unsigned s = 0;
+  if (m & Qt::ShiftModifier) s |= ssShift;
+  if (m & Qt::AltModifier) s |= ssAlt;
+  if (m & Qt::ControlModifier) s |= ssCtrl;
+  if (b & Qt::LeftButton) s |= ssLeft;
+  if (b & Qt::RightButton) s |= ssRight;
+  return s;
+}
+
+TvxMouseButton ButtonOf(Qt::MouseButton b) {
+  if (b == Qt::RightButton) return mbRight;
+  if (b == Qt::MiddleButton) return mbMiddle;
+  return mbLeft;
+}
+
+}  // namespace
+
+Qt::CursorShape vgCursorShape(int cursor) {
+  switch (cursor) {
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crIBeam:
+      return Qt::IBeamCursor;
+    default:
+      return Qt::ArrowCursor;
+  }
+}
+
+TdxSceneHost::TdxSceneHost(TdxScene* scene, QWidget* parent) : QWidget(parent), FScene(scene) {
+  setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::Window);
+  setAttribute(Qt::WA_TranslucentBackground, scene->Transparency);
+  setAttribute(Qt::WA_InputMethodEnabled, true);
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  resize(int(scene->Width()), int(scene->Height()));
+  scene->OnInvalidate = [this](const QRectF& r) {
+    update(r.toAlignedRect().adjusted(-1, -1, 1, 1));
+  };
+  scene->OnStartWindowDrag = [this] { StartDrag(); };
+  scene->OnCursorChange = [this](int c) { setCursor(vgCursorShape(c)); };
+}
+
+TdxSceneHost::~TdxSceneHost() {
+  FScene->OnInvalidate = nullptr;
+  FScene->OnStartWindowDrag = nullptr;
+  FScene->OnCursorChange = nullptr;
+}
+
+void TdxSceneHost::StartDrag() {
+  // The window manager moves the window where it can (X11, Wayland); otherwise we follow the
+  // pointer ourselves.
+  if (windowHandle() && windowHandle()->startSystemMove()) return;
+  FManualDrag = true;
+  FDragOffset = QCursor::pos() - frameGeometry().topLeft();
+}
+
+void TdxSceneHost::paintEvent(QPaintEvent* e) {
+  ++FPaintEvents;
+  const QRect r = e->rect();
+  FPaintedPixels += qint64(r.width()) * r.height();
+  const qint64 start = ThreadCpuNanoseconds();
+  {
+    QPainter p(this);
+    p.setClipRegion(e->region());
+    FScene->Render(p, r);
+  }
+  FPaintNanos += ThreadCpuNanoseconds() - start;
+}
+
+void TdxSceneHost::resizeEvent(QResizeEvent*) {
+  FScene->SetSize(width(), height());
+}
+
+void TdxSceneHost::mouseMoveEvent(QMouseEvent* e) {
+  if (FManualDrag) {
+    move(e->globalPosition().toPoint() - FDragOffset);
+    return;
+  }
+  FScene->MouseMove(e->position(), ShiftOf(e->modifiers(), e->buttons()));
+}
+
+void TdxSceneHost::mousePressEvent(QMouseEvent* e) {
+  FScene->MouseDown(e->position(), ButtonOf(e->button()), ShiftOf(e->modifiers(), e->buttons()));
+}
+
+void TdxSceneHost::mouseReleaseEvent(QMouseEvent* e) {
+  if (FManualDrag) {
+    FManualDrag = false;
+    return;
+  }
+  FScene->MouseUp(e->position(), ButtonOf(e->button()), ShiftOf(e->modifiers(), e->buttons()));
+}
+
+void TdxSceneHost::mouseDoubleClickEvent(QMouseEvent* e) {
+  mousePressEvent(e);
+}
+
+void TdxSceneHost::wheelEvent(QWheelEvent* e) {
+  FScene->MouseWheel(e->position(), e->angleDelta().y(), ShiftOf(e->modifiers(), e->buttons()));
+}
+
+void TdxSceneHost::leaveEvent(QEvent*) {
+  FScene->MouseLeave();
+}
+
+void TdxSceneHost::keyPressEvent(QKeyEvent* e) {
+  FScene->KeyDown(vgVirtualKey(e->key()), e->text(), ShiftOf(e->modifiers()));
+}
+
+void TdxSceneHost::keyReleaseEvent(QKeyEvent* e) {
+  FScene->KeyUp(vgVirtualKey(e->key()), e->text(), ShiftOf(e->modifiers()));
+}
+
+void TdxSceneHost::inputMethodEvent(QInputMethodEvent* e) {
+  FScene->InputMethod(e->commitString(), e->preeditString());
+  e->accept();
+}
+
+QVariant TdxSceneHost::inputMethodQuery(Qt::InputMethodQuery query) const {
+  if (query == Qt::ImCursorRectangle) return FScene->CaretRect().toRect();
+  if (query == Qt::ImEnabled) return FScene->Focused() != nullptr;
+  return QWidget::inputMethodQuery(query);
+}
+
+bool TdxSceneHost::event(QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(e);
+    const QString hint = FScene->HintAt(help->pos());
+    if (hint.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), hint, this);
+    return true;
+  }
+  return QWidget::event(e);
+}

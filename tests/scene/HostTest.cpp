@@ -1,0 +1,102 @@
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include "SceneTestSupport.h"
+#include "scene/Controls.h"
+#include "scene/SceneHost.h"
+
+namespace {
+
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button) {
+  QMouseEvent e(type, at, w->mapToGlobal(at), button,
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button),
+                Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+class Host : public SceneTest {};
+
+TEST_F(Host, AWindowForwardsInputAndRepaintsOnlyWhatChanged) {
+  auto* button = new TvxBitmapButton();
+  button->SetResource("btnStyleWhite");
+  button->SetText("搜索");
+  button->SetBounds(230, 5, 59, 32.5f);
+  button->SetParent(root);
+  int clicks = 0;
+  button->OnClick = [&](TvxObject*) { ++clicks; };
+  TdxSceneHost host(scene);
+  EXPECT_TRUE(host.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(host.testAttribute(Qt::WA_TranslucentBackground));
+  EXPECT_EQ(host.size(), QSize(550, 330));
+  host.show();
+  Pump(100);
+  ASSERT_GT(host.PaintEvents(), 0);
+
+  const int settled = host.PaintEvents();
+  Pump(150);
+  EXPECT_EQ(host.PaintEvents(), settled) << "an idle window does not repaint";
+  EXPECT_FALSE(TvxAniThread::Instance().TimerActive()) << "nor tick";
+
+  const QPointF on(15 + 250, 7.5 + 20);
+  SendMouse(&host, QEvent::MouseMove, on, Qt::NoButton);
+  EXPECT_TRUE(button->IsMouseOver());
+  SendMouse(&host, QEvent::MouseButtonPress, on, Qt::LeftButton);
+  SendMouse(&host, QEvent::MouseButtonRelease, on, Qt::LeftButton);
+  EXPECT_EQ(clicks, 1);
+
+  const qint64 before = host.PaintedPixels();
+  const int paints = host.PaintEvents();
+  button->Hint = "tip";
+  button->SetOpacity(0.5f);
+  Pump(60);
+  EXPECT_GT(host.PaintEvents(), paints);
+  EXPECT_LT(host.PaintedPixels() - before, 550 * 330 / 4) << "only around the button";
+}
+
+TEST_F(Host, KeysReachTheFocusedTextBoxAsVirtualKeys) {
+  auto* box = new TvxHudTextBox();
+  box->SetBounds(10, 7, 210, 27.5f);
+  box->SetParent(root);
+  std::vector<int> ups;
+  box->OnKeyUp = [&](TvxObject*, int& key, QString&, unsigned) { ups.push_back(key); };
+  TdxSceneHost host(scene);
+  host.show();
+  box->SetFocus();
+  QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+  QCoreApplication::sendEvent(&host, &a);
+  QKeyEvent enterDown(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QCoreApplication::sendEvent(&host, &enterDown);
+  QKeyEvent enterUp(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  QCoreApplication::sendEvent(&host, &enterUp);
+  EXPECT_EQ(box->Text(), "a");
+  EXPECT_EQ(ups, (std::vector<int>{13}));
+  EXPECT_EQ(vgVirtualKey(Qt::Key_Enter), 13);
+  EXPECT_EQ(vgVirtualKey(Qt::Key_Left), 37);
+  EXPECT_EQ(vgVirtualKey(Qt::Key_Z), 'Z');
+  EXPECT_EQ(vgVirtualKey(Qt::Key_F1), 112);
+  EXPECT_EQ(vgCursorShape(crHandPoint), Qt::PointingHandCursor);
+  EXPECT_EQ(vgCursorShape(crDefault), Qt::ArrowCursor);
+}
+
+TEST_F(Host, HintsComeFromTheObjectUnderThePointerOrItsParents) {
+  TvxVisualObject* button = AddBox(root, 87, 0, 20, 20);
+  button->Hint = "最小化至托盘";
+  button->ShowHint = true;
+  TvxVisualObject* glyph = AddBox(button, 2, 2, 16, 16);
+  (void)glyph;
+  TvxVisualObject* quiet = AddBox(root, 200, 0, 20, 20);
+  quiet->Hint = "hidden";
+  EXPECT_EQ(scene->HintAt(QPointF(15 + 95, 7.5 + 10)), "最小化至托盘");
+  EXPECT_EQ(scene->HintAt(QPointF(15 + 210, 7.5 + 10)), "") << "ShowHint is off";
+  EXPECT_EQ(scene->HintAt(QPointF(400, 300)), "");
+}
