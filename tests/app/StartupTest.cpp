@@ -200,8 +200,11 @@ TEST_F(PlayerProcessTest, FirstCopyThatDiedLeavesNoLockBehind) {
   QProcess* first = StartFirstCopy();
   first->kill();
   first->waitForFinished(5000);
-  // The endpoint file of the dead copy is still there; the next copy must take over.
+  // The endpoint file of the dead copy is still there, refusing; the next copy must take over.
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(HandOffEndpointPath())));
+  EXPECT_TRUE(WaitFor([] { return !CanConnect(); }));
   QProcess* next = Start({});
+  ASSERT_TRUE(next->waitForStarted(5000));
   EXPECT_TRUE(WaitFor([] { return CanConnect(); }));
   EXPECT_EQ(next->state(), QProcess::Running);
 }
