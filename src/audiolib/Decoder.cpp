@@ -144,11 +144,8 @@ Decoder::~Decoder() {
   av_frame_free(&frame_);
   av_packet_free(&packet_);
   avcodec_free_context(&codec_);
-  if (fmt_) {
-    AVIOContext* custom = (fmt_->flags & AVFMT_FLAG_CUSTOM_IO) ? fmt_->pb : nullptr;
-    avformat_close_input(&fmt_);
-    (void)custom;  // custom I/O belongs to whoever made it
-  }
+  // Custom I/O (network streams) is left alone here: it belongs to its NetSource.
+  if (fmt_) avformat_close_input(&fmt_);
 }
 
 void Decoder::setOutput(int rate, int channels) {
