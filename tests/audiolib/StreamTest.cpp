@@ -81,6 +81,7 @@ TEST_F(BadInputTest, UnreadableFilesFailWithACode) {
       {fixture(""), BASS_ERROR_FILEOPEN},  // a folder
       {fixture("empty.mp3"), BASS_ERROR_FILEFORM},
       {fixture("text.mp3"), BASS_ERROR_FILEFORM},
+      {fixture("picture.mp3"), BASS_ERROR_FILEFORM},  // a picture has no sound
       {fixture("truncated.flac"), BASS_ERROR_FILEFORM},
       {fixture("truncated_header.wav"), BASS_ERROR_FILEFORM},
   };
@@ -90,6 +91,13 @@ TEST_F(BadInputTest, UnreadableFilesFailWithACode) {
   }
   EXPECT_EQ(BASS_StreamCreateFile(FALSE, nullptr, 0, 0, 0), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+}
+
+TEST_F(BadInputTest, TheSoundOfAFilmPlays) {
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("film.mp4").c_str(), 0, 0, BASS_STREAM_DECODE);
+  StreamGuard g(h);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  EXPECT_NEAR(double(decodeAll(h).size()), 88200.0, 2000.0);  // 2 s of mono
 }
 
 TEST_F(BadInputTest, DamagedFilesNeverCrashWhenPlayedToTheEnd) {
