@@ -338,6 +338,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
   auto s = findStream(handle);
   if (!s) return fail(BASS_ERROR_HANDLE, FALSE);
   if (!s->play(restart != FALSE)) return FALSE;
+  lib().device.wake();
   return ok(TRUE);
 }
 

@@ -100,7 +100,8 @@ typedef void(DOWNLOADPROC)(const void* buffer, DWORD length, void* user);
 // Opens an http:// or https:// address (any other scheme fails with PROTOCOL). Waits at most
 // BASS_CONFIG_NET_TIMEOUT ms to connect (TIMEOUT); NONET when the host cannot be reached,
 // FILEOPEN on an HTTP error status. With BASS_CONFIG_NET_PLAYLIST=1 a .pls / .m3u reply is read
-// and its entries tried in order (at most 4 levels deep, each address at most once).
+// and its entries tried in order (at most 4 levels deep, each address at most once, at most 10
+// addresses in all).
 HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc,
                              void* user);
 BOOL BASS_StreamFree(HSTREAM handle);  // also stops it; 0 or a stale handle: FALSE, HANDLE

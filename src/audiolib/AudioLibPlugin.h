@@ -1,5 +1,5 @@
 // The plug-in interface of the audio library. A plug-in is a shared module named b_<name>.so that
-// exports one C function, melvo_audiolib_plugin(), returning a description that lives as long as
+// exports one C function, melvo_audiolib_plugin(), returning a record that lives as long as
 // the module is loaded. The library demuxes every file itself (libavformat); a plug-in adds
 // decoders: for a stream whose codec the library does not decode, each loaded plug-in in load
 // order is asked to open a decoder.

@@ -161,6 +161,7 @@ class Device {
   bool isOpen() const { return open_; }
   int rate() const { return rate_; }
   void setRunning(bool on);
+  void wake();  // a stream started playing
   void attach(Stream* s);
   void detach(Stream* s);  // returns once the mixer no longer uses s
   std::atomic<float> master{1.0f};
@@ -181,6 +182,10 @@ class Device {
   bool sdlInit_ = false;
   std::thread noSound_;
   std::atomic<bool> noSoundQuit_{false};
+  std::atomic<bool> audible_{false};  // some stream played in the last mix pass
+  std::mutex idleMutex_;
+  std::condition_variable idleWake_;
+  bool woken_ = false;
   std::atomic<bool> running_{true};
 };
 

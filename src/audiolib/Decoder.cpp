@@ -144,11 +144,8 @@ Decoder::~Decoder() {
   av_frame_free(&frame_);
   av_packet_free(&packet_);
   avcodec_free_context(&codec_);
-  if (fmt_) {
-    AVIOContext* custom = (fmt_->flags & AVFMT_FLAG_CUSTOM_IO) ? fmt_->pb : nullptr;
-    avformat_close_input(&fmt_);
-    (void)custom;  // custom I/O belongs to whoever made it
-  }
+  // Custom I/O (network streams) is left alone here: it belongs to its NetSource.
+  if (fmt_) avformat_close_input(&fmt_);
 }
 
 void Decoder::setOutput(int rate, int channels) {
@@ -157,20 +154,22 @@ void Decoder::setOutput(int rate, int channels) {
   swrDirty_ = true;
 }
 
-bool Decoder::rebuildResampler() {
+// Built from the frame itself: a damaged or changing stream may switch rate, sample format or
+// channel count between frames, and the resampler must match what it is given.
+bool Decoder::rebuildResampler(const AVFrame* frame) {
   swr_free(&swr_);
   AVChannelLayout out;
   av_channel_layout_default(&out, outChannels_);
   AVChannelLayout in{};
-  if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-    av_channel_layout_default(&in, codec_->ch_layout.nb_channels);
+  if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+    av_channel_layout_default(&in, frame->ch_layout.nb_channels);
   else
-    av_channel_layout_copy(&in, &codec_->ch_layout);
-  int rc = swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_FLT, outRate_, &in, codec_->sample_fmt,
-                               codec_->sample_rate, 0, nullptr);
+    av_channel_layout_copy(&in, &frame->ch_layout);
+  int rc = swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_FLT, outRate_, &in,
+                               AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
   av_channel_layout_uninit(&in);
   // A mono source is heard at full level on both sides, not mixed down as a centre channel.
-  if (rc >= 0 && codec_->ch_layout.nb_channels == 1 && outChannels_ == 2) {
+  if (rc >= 0 && frame->ch_layout.nb_channels == 1 && outChannels_ == 2) {
     const double both[2] = {1.0, 1.0};
     swr_set_matrix(swr_, both, 1);
   }
@@ -178,6 +177,9 @@ bool Decoder::rebuildResampler() {
     swr_free(&swr_);
     return false;
   }
+  swrRate_ = frame->sample_rate;
+  swrFormat_ = frame->format;
+  swrChannels_ = frame->ch_layout.nb_channels;
   swrDirty_ = false;
   return true;
 }
@@ -196,8 +198,11 @@ bool Decoder::convertFrame(AVFrame* frame) {
   nextIn_ = start + n;
   if (start + n <= dropUntil_) return true;
   int skip = int(std::max<int64_t>(0, dropUntil_ - start));
-  if (swrDirty_ || frame->sample_rate != codec_->sample_rate) {
-    if (!rebuildResampler()) return false;
+  if (frame->nb_samples <= 0 || frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0)
+    return true;  // nothing usable in it
+  if (swrDirty_ || frame->sample_rate != swrRate_ || frame->format != swrFormat_ ||
+      frame->ch_layout.nb_channels != swrChannels_) {
+    if (!rebuildResampler(frame)) return false;
   }
   const int planes =
       av_sample_fmt_is_planar(AVSampleFormat(frame->format)) ? frame->ch_layout.nb_channels : 1;

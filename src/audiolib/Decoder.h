@@ -66,7 +66,7 @@ class Decoder {
   Decoder() = default;
   bool decodeMore();  // fills pending_ with converted frames; false at the end
   bool convertFrame(AVFrame* frame);
-  bool rebuildResampler();
+  bool rebuildResampler(const AVFrame* frame);
   void setOutput(int rate, int channels);
 
   AVFormatContext* fmt_ = nullptr;
@@ -87,6 +87,9 @@ class Decoder {
   int outRate_ = 0;
   int outChannels_ = 0;
   bool swrDirty_ = true;
+  int swrRate_ = 0;  // what the resampler was built for
+  int swrFormat_ = -1;
+  int swrChannels_ = 0;
   std::vector<float> pending_;  // converted, not yet read (interleaved output frames)
   size_t pendingPos_ = 0;       // in floats
   int64_t nextIn_ = 0;          // source index of the next decoded sample

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kMaxFrames = 8192;
 constexpr int kNoSoundPeriodMs = 10;  // like a sound card's period: positions move in 10 ms steps
+constexpr int kNoSoundIdleMs = 200;
 
 bool noSoundRequested(int device) {
   if (device == 0) return true;
@@ -57,6 +58,7 @@ bool Device::open(int device, int rate) {
 void Device::close() {
   if (noSound_.joinable()) {
     noSoundQuit_ = true;
+    wake();
     noSound_.join();
   }
   if (sdlDevice_) {
@@ -110,10 +112,15 @@ void Device::sdlCallback(void* self, uint8_t* stream, int len) {
 void Device::mix(float* out, int frames) {
   epoch_.fetch_add(1);
   std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
+  bool anyAudible = false;
   for (auto& slot : slots_) {
     Stream* s = slot.load();
-    if (s && s->audible()) s->mixInto(out, frames, scratch_.data());
+    if (s && s->audible()) {
+      anyAudible = true;
+      s->mixInto(out, frames, scratch_.data());
+    }
   }
+  audible_.store(anyAudible, std::memory_order_relaxed);
   const float gain = master.load(std::memory_order_relaxed);
   for (int i = 0; i < frames * 2; ++i) {
     float v = out[i] * gain;
@@ -128,6 +135,15 @@ void Device::runNoSound() {
   auto start = clock::now();
   uint64_t done = 0;
   while (!noSoundQuit_.load()) {
+    if (!audible_.load()) {
+      // Nothing to hear: rest until a stream starts playing (or a while has passed).
+      std::unique_lock lock(idleMutex_);
+      idleWake_.wait_for(lock, std::chrono::milliseconds(kNoSoundIdleMs),
+                         [this] { return noSoundQuit_.load() || woken_; });
+      woken_ = false;
+      start = clock::now();
+      done = 0;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(kNoSoundPeriodMs));
     if (!running_.load()) {
       start = clock::now();
@@ -142,6 +158,15 @@ void Device::runNoSound() {
       done += uint64_t(n);
     }
   }
+}
+
+void Device::wake() {
+  if (!noSound_.joinable()) return;
+  {
+    std::lock_guard lock(idleMutex_);
+    woken_ = true;
+  }
+  idleWake_.notify_all();
 }
 
 }  // namespace melvo::audiolib

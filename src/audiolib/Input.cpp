@@ -22,6 +22,7 @@ constexpr int kIoBufferSize = 32768;
 constexpr int kPlaylistPeek = 4096;
 constexpr size_t kPlaylistMax = 65536;
 constexpr int kPlaylistDepth = 4;
+constexpr int kMaxAttempts = 10;  // addresses tried per opening, so long lists cannot stall it
 constexpr int kNetProbeSize = 8192;
 
 int64_t nowNs() {
@@ -272,7 +273,8 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
   *error = BASS_ERROR_FILEOPEN;
   int firstError = BASS_OK;
   // Depth-first over play lists: entries are tried in order, each address once.
-  while (!queue.empty()) {
+  int attempts = 0;
+  while (!queue.empty() && attempts < kMaxAttempts) {
     auto [address, depth] = queue.front();
     queue.erase(queue.begin());
     if (!isAllowedUrl(address)) {
@@ -280,6 +282,7 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
       continue;
     }
     if (!visited.insert(address).second) continue;
+    ++attempts;
     std::unique_ptr<NetSource> src(new NetSource);
     src->options_ = options;
     int err = BASS_OK;

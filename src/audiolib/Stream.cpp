@@ -60,7 +60,7 @@ struct Transform {
 
 Stream::Stream(DWORD h, DWORD f, std::string n, int deviceRate, int bufferMs)
     : handle(h), flags(f), name(std::move(n)), deviceRate_(deviceRate) {
-  ringFrames_ = size_t(std::max(100, bufferMs)) * size_t(deviceRate) / 1000 + kChunkFrames;
+  ringFrames_ = size_t(std::max(100, bufferMs)) * size_t(deviceRate) / 1000 + 3 * kChunkFrames;
 }
 
 Stream::~Stream() {
@@ -107,7 +107,7 @@ void Stream::ensureWorker() {
 
 void Stream::waitForPrebuffer(int percent, int timeoutMs) {
   ensureWorker();
-  const uint64_t want = uint64_t(ringFrames_ - kChunkFrames) * uint64_t(percent) / 100;
+  const uint64_t want = uint64_t(ringFrames_ - 3 * kChunkFrames) * uint64_t(percent) / 100;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (writePos_.load() < want && eofGen_.load() == UINT32_MAX &&
          std::chrono::steady_clock::now() < until)
@@ -144,7 +144,7 @@ void Stream::run() {
       int64_t target = seekTarget_.load();
       if (!decoder->seek(target)) decoder->seek(0);
       atEnd = false;
-      filling = true;  // new data goes in right behind the flush point
+      filling = true;
       {
         std::lock_guard lock(fxMutex_);
         for (Fx& fx : fx_) fx.band.reset();
@@ -158,7 +158,12 @@ void Stream::run() {
     const uint64_t room = ringFrames_ - used;
     // Refill in bursts: once a quarter of the buffer is free, fill it up again. Few wake-ups
     // keep steady playback cheap; seeks and play requests wake the worker at once.
-    const bool refill = room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames));
+    // Two chunks stay free in normal filling, so that after a seek new data can go in behind
+    // the flush point at once, before the mixer has let go of the old data.
+    const bool afterSeek = heardGen_.load() != gen;
+    const uint64_t reserve = afterSeek ? 0 : 2 * uint64_t(kChunkFrames);
+    const bool refill =
+        room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames) + reserve);
     if (!atEnd && refill) {
       filling = true;
       int n = decoder->read(chunk.data(), kChunkFrames);

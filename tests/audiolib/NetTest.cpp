@@ -73,6 +73,11 @@ class NetTest : public ::testing::Test {
     server_.Get("/nested.m3u", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content("#EXTM3U\nfile:///etc/passwd\n" + url("/list.pls") + "\n", "audio/x-mpegurl");
     });
+    server_.Get("/many.m3u", [this](const httplib::Request&, httplib::Response& res) {
+      std::string list;
+      for (int i = 0; i < 50; ++i) list += url("/slow.mp3?" + std::to_string(i)) + "\n";
+      res.set_content(list + url("/tone.mp3") + "\n", "audio/x-mpegurl");
+    });
     server_.Get("/a.m3u", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content(url("/b.m3u") + "\n", "audio/x-mpegurl");
     });
@@ -181,6 +186,14 @@ TEST_F(NetTest, PlayListsAreFollowedOnlyWhenAskedAndNeverInCircles) {
   BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 0);
   EXPECT_EQ(BASS_StreamCreateURL(url("/list.pls").c_str(), 0, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+  BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
+
+  // A long list of dead entries gives up after a few of them.
+  BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 100);
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(BASS_StreamCreateURL(url("/many.m3u").c_str(), 0, 0, nullptr, nullptr), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TIMEOUT);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
 TEST_F(NetTest, OnlyHttpAddressesAreOpened) {
