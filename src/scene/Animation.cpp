@@ -268,6 +268,7 @@ void TvxAnimation::Stop() {
   ProcessAnimation();
   FRunning = false;
   FEnabled = false;
+  ForgetTarget();
   RaiseFinish();
 }
 
@@ -277,6 +278,7 @@ void TvxAnimation::StopAtCurrent() {
   FTime = FInverse ? 0 : FDuration;
   FRunning = false;
   FEnabled = false;
+  ForgetTarget();
   RaiseFinish();
 }
 
@@ -404,26 +406,6 @@ void TvxPathAnimation::Start() {
   StartRun();
 }
 
-void TvxPathAnimation::Stop() {
-  if (!FRunning) return;
-  TvxAniThread::Instance().Remove(this);
-  FTime = FInverse ? 0 : FDuration;
-  ProcessAnimation();
-  FRunning = false;
-  FEnabled = false;
-  FInstance = nullptr;
-  RaiseFinish();
-}
-
-void TvxPathAnimation::StopAtCurrent() {
-  if (!FRunning) return;
-  TvxAniThread::Instance().Remove(this);
-  FTime = FInverse ? 0 : FDuration;
-  FRunning = false;
-  FEnabled = false;
-  FInstance = nullptr;
-  RaiseFinish();
-}
 
 void TvxFloatAnimation::ReadStartValue() {
   if (FInstance->PropKind(FPath) == TvxPropKind::Float)

@@ -58,6 +58,8 @@ class TvxAnimation : public TvxObject {
 
  protected:
   virtual void ProcessAnimation() {}
+  // Called when a run ends by Stop or StopAtCurrent, before the finish event.
+  virtual void ForgetTarget() {}
   void StartRun();  // the common steps of Start
   void RaiseFinish();
 
@@ -92,10 +94,9 @@ class TvxPathAnimation : public TvxAnimation {
   QString Path() const { return FPath; }
 
   void Start() override;
-  void Stop() override;
-  void StopAtCurrent() override;
 
  protected:
+  void ForgetTarget() override { FInstance = nullptr; }
   void FindTarget();
   virtual void ReadStartValue() = 0;
 
