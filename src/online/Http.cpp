@@ -130,13 +130,12 @@ std::string FormFields::Encode() const {
   return out;
 }
 
-std::string EncodeFormValue(std::string_view utf8) {
-  static constexpr std::string_view kReserved = "*#%<>[]&=+";
+std::string PercentEncode(std::string_view utf8, bool (*keep)(unsigned char)) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(utf8.size());
   for (unsigned char ch : utf8) {
-    if (ch >= 33 && ch <= 126 && kReserved.find(static_cast<char>(ch)) == std::string_view::npos) {
+    if (keep(ch)) {
       out += static_cast<char>(ch);
     } else {
       out += '%';
@@ -145,6 +144,13 @@ std::string EncodeFormValue(std::string_view utf8) {
     }
   }
   return out;
+}
+
+std::string EncodeFormValue(std::string_view utf8) {
+  return PercentEncode(utf8, [](unsigned char ch) {
+    static constexpr std::string_view kReserved = "*#%<>[]&=+";
+    return ch >= 33 && ch <= 126 && kReserved.find(static_cast<char>(ch)) == std::string_view::npos;
+  });
 }
 
 HttpResult HttpGet(const std::string& host, const std::string& target, const HttpLimits& limits) {

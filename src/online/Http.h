@@ -44,6 +44,8 @@ class FormFields {
 
 // Form value encoding: printable ASCII stays except * # % < > [ ] & = +; every other byte of the
 // UTF-8 text becomes %XX (upper-case hex).
+// %XX (upper-case hex) for every byte that `keep` refuses.
+std::string PercentEncode(std::string_view utf8, bool (*keep)(unsigned char));
 std::string EncodeFormValue(std::string_view utf8);
 
 // GET http://host/target as HTTP/1.1. host is "name" or "name:port"; target is sent as given.

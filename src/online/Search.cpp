@@ -45,18 +45,8 @@ std::string ValidUtf8(const std::string& body) {
 }  // namespace
 
 std::string EncodeSearchQuery(const std::string& utf8) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char ch : utf8) {
-    if (IsAsciiAlnum(ch) || ch == '.' || ch == '_') {
-      out += static_cast<char>(ch);
-    } else {
-      out += '%';
-      out += kHex[ch >> 4];
-      out += kHex[ch & 15];
-    }
-  }
-  return out;
+  return PercentEncode(utf8,
+                       [](unsigned char ch) { return IsAsciiAlnum(ch) || ch == '.' || ch == '_'; });
 }
 
 int DurationToSeconds(const std::string& text) {

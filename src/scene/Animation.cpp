@@ -406,7 +406,6 @@ void TvxPathAnimation::Start() {
   StartRun();
 }
 
-
 void TvxFloatAnimation::ReadStartValue() {
   if (FInstance->PropKind(FPath) == TvxPropKind::Float)
     FStartFloat = FInstance->GetFloatProp(FPath);
