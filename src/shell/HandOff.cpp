@@ -10,7 +10,9 @@ THandOffReceiver::THandOffReceiver(QObject* parent)
   connect(FServer, &QLocalServer::newConnection, this, &THandOffReceiver::AcceptConnection);
 }
 
-THandOffReceiver::~THandOffReceiver() { FServer->close(); }
+THandOffReceiver::~THandOffReceiver() {
+  FServer->close();
+}
 
 bool THandOffReceiver::Listen() {
   QString path = QString::fromStdString(HandOffEndpointPath());

@@ -44,9 +44,13 @@ std::string RuntimeDir() {
   return IsOwnPrivateFolder(own) ? own : std::string();
 }
 
-std::string ConfigHome() { return HomeSub("XDG_CONFIG_HOME", "/.config"); }
+std::string ConfigHome() {
+  return HomeSub("XDG_CONFIG_HOME", "/.config");
+}
 
-std::string DataHome() { return HomeSub("XDG_DATA_HOME", "/.local/share"); }
+std::string DataHome() {
+  return HomeSub("XDG_DATA_HOME", "/.local/share");
+}
 
 std::string ProgramDir() {
   std::error_code ec;

@@ -106,9 +106,15 @@ uint64_t GetLE(const uint8_t* in, int bytes) {
 
 }  // namespace
 
-std::string ShareMemoryPath() { return InRuntimeDir(kShareMemoryName); }
-std::string InstanceLockPath() { return InRuntimeDir(kInstanceLockName); }
-std::string HandOffEndpointPath() { return InRuntimeDir(kHandOffEndpointName); }
+std::string ShareMemoryPath() {
+  return InRuntimeDir(kShareMemoryName);
+}
+std::string InstanceLockPath() {
+  return InRuntimeDir(kInstanceLockName);
+}
+std::string HandOffEndpointPath() {
+  return InRuntimeDir(kHandOffEndpointName);
+}
 
 void OpenShareMemory() {
   gView = MapArea();
@@ -121,7 +127,9 @@ void CloseShareMemory() {
   gView = nullptr;
 }
 
-uint8_t* ShareMemoryView() { return gView; }
+uint8_t* ShareMemoryView() {
+  return gView;
+}
 
 bool CheckSingleInstance(const std::vector<std::string>& args) {
   // The look-up comes before the lock, as a second copy must not mistake itself for the first.

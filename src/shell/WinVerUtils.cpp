@@ -39,11 +39,17 @@ std::string WindowsVersionName(int platformId, int major, int minor) {
   const std::string v = VersionNumberText(major, minor);
   std::string name = "Windows ";
   switch (platformId) {
-    case kPlatformWin32s: return name + "32";
-    case kPlatformWin9x: return name + std::string(Win9xWord(v));
-    case kPlatformWinNT: return name + std::string(WinNTWord(v));
-    default: return name + "??";
+    case kPlatformWin32s:
+      return name + "32";
+    case kPlatformWin9x:
+      return name + std::string(Win9xWord(v));
+    case kPlatformWinNT:
+      return name + std::string(WinNTWord(v));
+    default:
+      return name + "??";
   }
 }
 
-void GetWindowsVersionName(std::string& name) { name = WindowsVersionName(kPlatformOther, 0, 0); }
+void GetWindowsVersionName(std::string& name) {
+  name = WindowsVersionName(kPlatformOther, 0, 0);
+}

@@ -8,7 +8,9 @@ TunitMain::TunitMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
   setFixedSize(550, 330);
 }
 
-void TunitMain::HandOffReceived(const QString& path) { FLastHandOff = path; }
+void TunitMain::HandOffReceived(const QString& path) {
+  FLastHandOff = path;
+}
 
 void TunitMain::showEvent(QShowEvent* event) {
   if (!FCentred) CentreOnScreen();

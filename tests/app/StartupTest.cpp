@@ -6,15 +6,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QApplication>
-#include <cstdio>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
+#include <cstdio>
 
 #include "shell/HandOff.h"
 #include "shell/ShareMemory.h"
@@ -99,8 +99,9 @@ class PlayerProcessTest : public ::testing::Test {
   // Starts a first copy and waits until it listens for others.
   QProcess* StartFirstCopy() {
     QProcess* p = Start({});
-    EXPECT_TRUE(WaitFor([&] { return QFile::exists(QString::fromStdString(HandOffEndpointPath())); }))
-        << "the first copy never listened";
+    EXPECT_TRUE(WaitFor([&] {
+      return QFile::exists(QString::fromStdString(HandOffEndpointPath()));
+    })) << "the first copy never listened";
     return p;
   }
 

@@ -9,13 +9,20 @@ struct VersionCase {
 
 TEST(WindowsVersionName, FollowsTheTableInOrder) {
   const VersionCase cases[] = {
-      {kPlatformWin32s, 3, 11, "Windows 32"},  {kPlatformWin9x, 4, 0, "Windows 95"},
-      {kPlatformWin9x, 4, 10, "Windows 98"},   {kPlatformWin9x, 4, 90, "Windows Me"},
-      {kPlatformWin9x, 4, 3, "Windows 9x"},    {kPlatformWinNT, 3, 51, "Windows NT 3.51"},
-      {kPlatformWinNT, 4, 0, "Windows NT 4.0"}, {kPlatformWinNT, 5, 0, "Windows 2000"},
-      {kPlatformWinNT, 5, 1, "Windows XP"},    {kPlatformWinNT, 5, 2, "Windows 2003"},
-      {kPlatformWinNT, 6, 0, "Windows Vista"}, {kPlatformWinNT, 6, 1, "Windows 7"},
-      {kPlatformWinNT, 6, 2, "Windows "},      {kPlatformWinNT, 10, 0, "Windows "},
+      {kPlatformWin32s, 3, 11, "Windows 32"},
+      {kPlatformWin9x, 4, 0, "Windows 95"},
+      {kPlatformWin9x, 4, 10, "Windows 98"},
+      {kPlatformWin9x, 4, 90, "Windows Me"},
+      {kPlatformWin9x, 4, 3, "Windows 9x"},
+      {kPlatformWinNT, 3, 51, "Windows NT 3.51"},
+      {kPlatformWinNT, 4, 0, "Windows NT 4.0"},
+      {kPlatformWinNT, 5, 0, "Windows 2000"},
+      {kPlatformWinNT, 5, 1, "Windows XP"},
+      {kPlatformWinNT, 5, 2, "Windows 2003"},
+      {kPlatformWinNT, 6, 0, "Windows Vista"},
+      {kPlatformWinNT, 6, 1, "Windows 7"},
+      {kPlatformWinNT, 6, 2, "Windows "},
+      {kPlatformWinNT, 10, 0, "Windows "},
       {7, 6, 1, "Windows ??"},
   };
   for (const auto& c : cases)
