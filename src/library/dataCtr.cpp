@@ -76,6 +76,15 @@ bool DatabaseFileExists(const std::string& path) {
   return !S_ISREG(info.st_mode) || info.st_size > 0;
 }
 
+// The desktop's data folder is the base the platform provides; a fresh account may not have it
+// yet, and the base directory convention is to create it (mode 0700) on first use.
+void EnsureDataHome(const std::string& home) {
+  for (std::size_t slash = home.find('/', 1);; slash = home.find('/', slash + 1)) {
+    mkdir(home.substr(0, slash).c_str(), 0700);
+    if (slash == std::string::npos) break;
+  }
+}
+
 bool EnsureFolder(const std::string& folder) {
   if (mkdir(folder.c_str(), 0777) == 0) return true;
   struct stat info {};
@@ -227,6 +236,7 @@ bool InitDatabase() {
   unlink((folder + "/korvax.db3").c_str());  // old-version file; never read, failure ignored
   const std::string path = DatabasePath();
   if (DatabaseFileExists(path)) return true;
+  EnsureDataHome(UserDataFolder());
   if (!EnsureFolder(folder)) return false;
   CreateTables(path);
   return true;

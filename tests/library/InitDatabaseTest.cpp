@@ -135,10 +135,17 @@ TEST_F(LibraryTest, OldVersionFileIsDeletedAtEveryStart) {
   EXPECT_FALSE(FileExists(oldFile));
 }
 
-TEST_F(LibraryTest, FolderIsCreatedOneLevelOnly) {
-  setenv("XDG_DATA_HOME", (FRoot + "/missing/parent").c_str(), 1);
+TEST_F(LibraryTest, FolderThatCannotBeCreatedFailsTheStart) {
+  // A fresh account may have no data folder yet: it is made, as the desktop would.
+  setenv("XDG_DATA_HOME", (FRoot + "/fresh/share").c_str(), 1);
+  EXPECT_TRUE(InitDatabase());
+  EXPECT_TRUE(FileExists(DatabasePath()));
+
+  // Below a plain file nothing can be made.
+  WriteFileBytes(FRoot + "/plain", "x");
+  setenv("XDG_DATA_HOME", (FRoot + "/plain/share").c_str(), 1);
   EXPECT_FALSE(InitDatabase());
-  EXPECT_FALSE(FileExists(FRoot + "/missing"));
+  EXPECT_EQ(FileBytes(FRoot + "/plain"), "x");
 
   // A plain file where the folder should be cannot become the folder.
   setenv("XDG_DATA_HOME", FDataHome.c_str(), 1);
