@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: melvo-probe FILE...\n");
     return 2;
   }
+  // Probing never plays: the no-sound device lets it run on machines without a sound card.
+  setenv("MELVO_AUDIO_DEVICE", "nosound", 0);
   TAudioEngine engine(0, QCoreApplication::applicationDirPath().toStdString() + "/");
   for (int i = 1; i < argc; ++i) {
     auto start = std::chrono::steady_clock::now();
