@@ -20,10 +20,11 @@ endfunction()
 
 # melvo_add_gtest(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l])
 # One test executable; every GoogleTest case becomes a CTest test. Tests run with the Qt
-# offscreen platform and SDL's no-sound driver so that they need neither a display nor a card.
+# offscreen platform and the no-sound audio device (tests/HeadlessEnvironment.cpp) so that they
+# need neither a display nor a card.
 function(melvo_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/HeadlessEnvironment.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE MELVO_BIN_DIR="${MELVO_BIN_DIR}"
@@ -31,8 +32,7 @@ function(melvo_add_gtest name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;MELVO_AUDIO_DEVICE=nosound"
-               LABELS "${T_LABELS}" TIMEOUT 300)
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
 endfunction()
 
 # melvo_add_bench(NAME SOURCES a.cpp LIBS x y)
