@@ -183,6 +183,10 @@ void Stream::run() {
       continue;
     }
     filling = false;
+    if (announce) {  // no room for a full period yet: what there is must do
+      announce = false;
+      if (device_ && playing_.load()) device_->wake();
+    }
     if (endCount_.load() != endsFired) {
       endsFired = endCount_.load();
       fireEndSyncs();
