@@ -53,6 +53,8 @@ bool Device::open(int device, int rate) {
     return true;
   }
   if (device != -1 && device != 1) return false;
+  // SDL would otherwise take over SIGINT and SIGTERM, and the program would no longer stop on them.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   sdlInit_ = true;
   SDL_AudioSpec want{}, have{};
