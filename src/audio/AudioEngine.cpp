@@ -104,7 +104,15 @@ TAudioEngine::TAudioEngine(uint32_t HWND, const std::string& _PluginPath)
   PTime = new QTimer(FContext.get());
   PTime->setInterval(kTickMs);
   QObject::connect(PTime, &QTimer::timeout, FContext.get(), [this] { OnTimer(); });
-  PTime->start();
+}
+
+// The tick only feeds the progress handler: without one it would wake the program for nothing.
+void TAudioEngine::SetOnAudioProcess(TAudioProcess h) {
+  FOnAudioProcess = std::move(h);
+  if (FOnAudioProcess)
+    PTime->start();
+  else
+    PTime->stop();
 }
 
 TAudioEngine::~TAudioEngine() {

@@ -125,7 +125,7 @@ class TAudioEngine {
 
   void SetOnAudioEvent(TAudioPlayEvent h) { FOnAudioEvent = std::move(h); }
   void SetOnAudioFinish(TAudioFinish h) { FOnAudioFinish = std::move(h); }
-  void SetOnAudioProcess(TAudioProcess h) { FOnAudioProcess = std::move(h); }
+  void SetOnAudioProcess(TAudioProcess h);
   void SetOnAudioFail(TAudioFail h) { FOnAudioFail = std::move(h); }
   void SetOnAudioStreamDown(TAudioStreamDown h);
 

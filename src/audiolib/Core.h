@@ -23,6 +23,23 @@ namespace melvo::audiolib {
 
 void setError(int code);
 
+class Device;
+
+// When the output last took audio and how much of it is still to be heard: the mixer runs ahead
+// of the loudspeaker by about one period, so positions, levels and spectra subtract what is still
+// queued. `epoch` is odd while a mix pass runs; readers retry until they saw an even, unchanged
+// one.
+struct OutputClock {
+  std::atomic<uint64_t> epoch{0};
+  std::atomic<int64_t> passNs{0};       // steady clock at the end of the last pass
+  std::atomic<int64_t> aheadFrames{0};  // frames mixed then but not yet heard
+  int rate = 44100;
+
+  static int64_t nowNs();
+  // Frames of the last pass still queued at `nowNs`.
+  int64_t queuedAt(int64_t passNs, int64_t ahead, int64_t nowNs) const;
+};
+
 class Stream : public std::enable_shared_from_this<Stream> {
  public:
   Stream(DWORD handle, DWORD flags, std::string name, int deviceRate, int bufferMs);
@@ -68,6 +85,10 @@ class Stream : public std::enable_shared_from_this<Stream> {
   // Output side (audio thread).
   void mixInto(float* out, int frames, float* scratch);
   bool audible() const { return playing_.load(std::memory_order_relaxed); }
+  void setOutput(Device* device, const OutputClock* clock) {
+    device_ = device;
+    clock_ = clock;
+  }
 
   // Ends the decoder thread and any network wait (before the stream is dropped).
   void shutdown();
@@ -87,6 +108,14 @@ class Stream : public std::enable_shared_from_this<Stream> {
   void recordHistory(const float* frames, int count);
   int latestHeard(float* stereo, int frames);
   void writeRing(const float* frames, int count);
+  struct Heard {
+    int64_t base;     // source frame the flush started at
+    uint64_t frames;  // device frames heard since then
+    uint64_t queued;  // device frames mixed but still queued in the output
+  };
+  Heard heardNow();
+  bool refillDue(uint64_t room, bool filling, uint32_t gen) const;
+  int64_t msUntilRefill(uint64_t room, bool atEnd, uint64_t used, uint32_t gen) const;
 
   int rate_ = 44100;
   int channels_ = 2;
@@ -116,12 +145,19 @@ class Stream : public std::enable_shared_from_this<Stream> {
   std::atomic<uint32_t> heardGen_{0};
   std::atomic<int64_t> heardBase_{0};
   std::atomic<uint64_t> heardFrames_{0};
+  std::atomic<uint64_t> resumedAt_{0};  // heardFrames_ when playback last started
+  std::atomic<bool> started_{false};    // play() -> mixer: count empty passes afresh
+  int emptyPasses_ = 0;                 // mixer's own
   std::atomic<uint32_t> eofGen_{UINT32_MAX};
   std::atomic<uint64_t> eofWritePos_{0};
   std::atomic<uint32_t> endCount_{0};
+  Device* device_ = nullptr;
+  const OutputClock* clock_ = nullptr;
 
-  // What was heard lately (stereo, before the channel volume).
-  static constexpr int kHistoryFrames = 4096;
+  // What was mixed lately (stereo, before the channel volume): the newest part is still queued in
+  // the output, so the history holds a period's worth more than any reader asks for.
+  static constexpr int kHistoryFrames = 4096;  // the most a reader asks for
+  static constexpr int kHistoryCapacity = 16384;
   std::mutex historyMutex_;
   std::vector<float> history_;
   size_t historyPos_ = 0;
@@ -168,12 +204,14 @@ class Device {
 
  private:
   static void sdlCallback(void* self, uint8_t* stream, int len);
-  void mix(float* out, int frames);
+  // One pass; `aheadAfter` is how many frames are still to be heard once this pass is handed over.
+  void mix(float* out, int frames, int64_t aheadAfter);
   void runNoSound();
+  void setQueued(int64_t frames);
 
   static constexpr int kSlots = 512;
   std::array<std::atomic<Stream*>, kSlots> slots_{};
-  std::atomic<uint64_t> epoch_{0};
+  OutputClock clock_;
   std::vector<float> scratch_;
   std::vector<float> silentOut_;
   bool open_ = false;

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kChunkFrames = 1024;
 constexpr int kFftSize = 1024;
+constexpr uint64_t kAnnounceFrames = 4 * kChunkFrames;  // more than one output period
 
 // Stereo frames into / out of a circular buffer, in at most two straight copies.
 void copyIntoRing(float* ring, size_t ringFrames, size_t at, const float* src, size_t frames) {
@@ -60,7 +61,8 @@ struct Transform {
 
 Stream::Stream(DWORD h, DWORD f, std::string n, int deviceRate, int bufferMs)
     : handle(h), flags(f), name(std::move(n)), deviceRate_(deviceRate) {
-  ringFrames_ = size_t(std::max(100, bufferMs)) * size_t(deviceRate) / 1000 + 3 * kChunkFrames;
+  // At least a few output periods, so that refills in bursts never let the output run dry.
+  ringFrames_ = size_t(std::max(250, bufferMs)) * size_t(deviceRate) / 1000 + 3 * kChunkFrames;
 }
 
 Stream::~Stream() {
@@ -100,7 +102,7 @@ void Stream::ensureWorker() {
   // Buffers only for streams that play: a tag probe opens and frees streams by the thousand.
   // The mixer touches them only after `playing_` is set, which happens after this.
   ring_.assign(ringFrames_ * 2, 0.0f);
-  history_.assign(size_t(kHistoryFrames) * 2, 0.0f);
+  history_.assign(size_t(kHistoryCapacity) * 2, 0.0f);
   // The worker keeps its stream alive: a sync callback may free the stream on this very thread.
   worker_ = std::thread([self = shared_from_this()] { self->run(); });
 }
@@ -137,6 +139,9 @@ void Stream::run() {
   bool atEnd = false;
   bool filling = true;
   uint32_t endsFired = endCount_.load();
+  // The first period of audio (after a start or a seek) is there: the output may take it at once.
+  bool announce = true;
+  uint64_t announceAt = writePos_.load() + kAnnounceFrames;
   while (!quit_.load()) {
     uint32_t wanted = seekGen_.load(std::memory_order_acquire);
     if (wanted != gen) {
@@ -145,6 +150,8 @@ void Stream::run() {
       if (!decoder->seek(target)) decoder->seek(0);
       atEnd = false;
       filling = true;
+      announce = true;
+      announceAt = writePos_.load() + kAnnounceFrames;
       {
         std::lock_guard lock(fxMutex_);
         for (Fx& fx : fx_) fx.band.reset();
@@ -156,20 +163,16 @@ void Stream::run() {
     }
     const uint64_t used = writePos_.load() - readPos_.load(std::memory_order_acquire);
     const uint64_t room = ringFrames_ - used;
-    // Refill in bursts: once a quarter of the buffer is free, fill it up again. Few wake-ups
-    // keep steady playback cheap; seeks and play requests wake the worker at once.
-    // Two chunks stay free in normal filling, so that after a seek new data can go in behind
-    // the flush point at once, before the mixer has let go of the old data.
-    const bool afterSeek = heardGen_.load() != gen;
-    const uint64_t reserve = afterSeek ? 0 : 2 * uint64_t(kChunkFrames);
-    const bool refill =
-        room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames) + reserve);
-    if (!atEnd && refill) {
+    if (!atEnd && refillDue(room, filling, gen)) {
       filling = true;
       int n = decoder->read(chunk.data(), kChunkFrames);
       if (n > 0) {
         applyFx(chunk.data(), n, 2);
         writeRing(chunk.data(), n);
+      }
+      if (announce && (writePos_.load() >= announceAt || n < kChunkFrames)) {
+        announce = false;
+        if (device_ && playing_.load()) device_->wake();
       }
       if (n < kChunkFrames) {
         atEnd = true;
@@ -180,22 +183,41 @@ void Stream::run() {
       continue;
     }
     filling = false;
+    if (announce) {  // no room for a full period yet: what there is must do
+      announce = false;
+      if (device_ && playing_.load()) device_->wake();
+    }
     if (endCount_.load() != endsFired) {
       endsFired = endCount_.load();
       fireEndSyncs();
       continue;
     }
-    // Sleep until there is work: the buffer drained (at the end) or a quarter of it free.
-    const uint64_t waitFrames = atEnd ? used : ringFrames_ / 4 - std::min(room, ringFrames_ / 4);
-    auto ms = std::clamp<int64_t>(int64_t(waitFrames * 1000 / uint64_t(deviceRate_)), 2, 100);
-    if (!playing_.load()) ms = 250;  // idle: play and seek requests wake the worker anyway
-    // After a seek the old data is freed once the mixer has switched over, within one period.
-    else if (heardGen_.load() != gen)
-      ms = 1;
+    const int64_t ms = msUntilRefill(room, atEnd, used, gen);
     std::unique_lock lock(workerMutex_);
     if (seekGen_.load() == gen && !quit_.load() && !playRequested_.exchange(false))
       wake_.wait_for(lock, std::chrono::milliseconds(ms));
   }
+}
+
+// Refill in bursts: once a quarter of the buffer is free, fill it up again. Two chunks stay free
+// in normal filling, so that after a seek new data can go in behind the flush point at once,
+// before the mixer has let go of the old data.
+bool Stream::refillDue(uint64_t room, bool filling, uint32_t gen) const {
+  const bool afterSeek = heardGen_.load() != gen;
+  const uint64_t reserve = afterSeek ? 0 : 2 * uint64_t(kChunkFrames);
+  return room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames) + reserve);
+}
+
+// The worker sleeps until half the buffer is free, so that it wakes once per half buffer with a
+// quarter certainly free, however coarsely the output takes its periods. Seeks and play requests
+// wake it at once.
+int64_t Stream::msUntilRefill(uint64_t room, bool atEnd, uint64_t used, uint32_t gen) const {
+  if (!playing_.load()) return 250;
+  // After a seek the old data is freed once the mixer has switched over, within one period.
+  if (heardGen_.load() != gen) return 2;
+  const uint64_t half = ringFrames_ / 2;
+  const uint64_t waitFrames = atEnd ? used : half - std::min(room, half);
+  return std::clamp<int64_t>(int64_t(waitFrames * 1000 / uint64_t(deviceRate_)) + 2, 2, 1000);
 }
 
 void Stream::fireEndSyncs() {
@@ -216,12 +238,15 @@ void Stream::fireEndSyncs() {
 
 void Stream::mixInto(float* out, int frames, float* scratch) {
   if (!playing_.load(std::memory_order_acquire)) return;
+  if (started_.exchange(false)) emptyPasses_ = 0;
   uint32_t flushed = flushGen_.load(std::memory_order_acquire);
   if (flushed != mixGen_) {
     if (!flushMutex_.try_lock()) return;  // the worker is publishing a seek: next time
     readPos_.store(flushWritePos_, std::memory_order_release);
     heardBase_.store(flushBase_);
     heardFrames_.store(0);
+    resumedAt_.store(0);
+    emptyPasses_ = 0;
     mixGen_ = flushGen_.load();
     heardGen_.store(mixGen_);
     flushMutex_.unlock();
@@ -243,7 +268,8 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
       playing_.store(false);
       ended_.store(true);
       endCount_.fetch_add(1);
-    } else {
+    } else if (heardFrames_.load() > resumedAt_.load() || ++emptyPasses_ > 2) {
+      // A stream just started or moved is still filling: that is not a stall yet.
       stalled_.store(true, std::memory_order_relaxed);
     }
   } else {
@@ -253,21 +279,46 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
 
 void Stream::recordHistory(const float* frames, int count) {
   if (count <= 0 || !historyMutex_.try_lock()) return;
-  if (count > kHistoryFrames) {
-    frames += size_t(count - kHistoryFrames) * 2;
-    count = kHistoryFrames;
+  if (count > kHistoryCapacity) {
+    frames += size_t(count - kHistoryCapacity) * 2;
+    count = kHistoryCapacity;
   }
-  copyIntoRing(history_.data(), kHistoryFrames, historyPos_, frames, size_t(count));
-  historyPos_ = (historyPos_ + size_t(count)) % kHistoryFrames;
+  copyIntoRing(history_.data(), kHistoryCapacity, historyPos_, frames, size_t(count));
+  historyPos_ = (historyPos_ + size_t(count)) % kHistoryCapacity;
   historyMutex_.unlock();
 }
 
+// The `frames` that end where the output is now: the newest mixed frames are still queued.
 int Stream::latestHeard(float* stereo, int frames) {
   frames = std::min(frames, kHistoryFrames);
+  const auto queued = size_t(std::min<uint64_t>(heardNow().queued, kHistoryCapacity - frames));
   std::lock_guard lock(historyMutex_);
-  size_t start = (historyPos_ + kHistoryFrames - size_t(frames)) % kHistoryFrames;
-  copyFromRing(history_.data(), kHistoryFrames, start, stereo, size_t(frames));
+  size_t start =
+      (historyPos_ + 2 * size_t(kHistoryCapacity) - queued - size_t(frames)) % kHistoryCapacity;
+  copyFromRing(history_.data(), kHistoryCapacity, start, stereo, size_t(frames));
   return frames;
+}
+
+Stream::Heard Stream::heardNow() {
+  for (;;) {
+    const uint64_t epoch = clock_ ? clock_->epoch.load() : 0;
+    if (epoch & 1) {
+      std::this_thread::yield();  // a mix pass is running: a few microseconds
+      continue;
+    }
+    Heard h{heardBase_.load(), heardFrames_.load(), 0};
+    if (!clock_) return h;
+    const int64_t pass = clock_->passNs.load();
+    const int64_t ahead = clock_->aheadFrames.load();
+    if (clock_->epoch.load() != epoch) continue;
+    // Paused or stopped: what was handed over plays out, so it counts as heard.
+    // Only what was handed over since the stream last started can still be queued.
+    const uint64_t resumed = std::min(resumedAt_.load(), h.frames);
+    if (playing_.load())
+      h.queued = std::min<uint64_t>(h.frames - resumed,
+                                    uint64_t(clock_->queuedAt(pass, ahead, OutputClock::nowNs())));
+    return h;
+  }
 }
 
 int64_t Stream::positionFrames() {
@@ -277,7 +328,8 @@ int64_t Stream::positionFrames() {
   }
   uint32_t wanted = seekGen_.load();
   if (wanted != heardGen_.load()) return seekTarget_.load();
-  int64_t pos = heardBase_.load() + int64_t(heardFrames_.load()) * rate_ / deviceRate_;
+  const Heard heard = heardNow();
+  int64_t pos = heard.base + int64_t(heard.frames - heard.queued) * rate_ / deviceRate_;
   int64_t len = length_.load();
   return len > 0 ? std::min(pos, len) : pos;
 }
@@ -315,6 +367,11 @@ bool Stream::play(bool restart) {
   if (restart || ended_.load()) seekFrames(0);
   ended_ = false;
   paused_ = false;
+  if (!playing_.load()) {
+    resumedAt_.store(heardFrames_.load());
+    stalled_.store(false);
+    started_.store(true);
+  }
   ensureWorker();
   playing_.store(true, std::memory_order_release);
   wakeWorker();

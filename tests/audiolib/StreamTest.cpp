@@ -182,6 +182,41 @@ class PlaybackTest : public ::testing::Test {
 };
 
 std::atomic<int> endCalls{0};
+// The output takes audio a period at a time, well ahead of the loudspeaker; the position must still
+// move with the clock in small steps, never backwards, and never run ahead of what was heard.
+TEST_F(PlaybackTest, PositionMovesSmoothlyWithTheClockBetweenOutputPeriods) {
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("long180.mp3").c_str(), 0, 0, 0);
+  StreamGuard g(h);
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  ASSERT_TRUE(waitFor([&] { return BASS_ChannelGetPosition(h, BASS_POS_BYTE) > 0; }, 2s));
+  auto seconds = [&] { return BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, 0)); };
+  const auto start = std::chrono::steady_clock::now();
+  const double first = seconds();
+  double last = first, biggestStep = 0, worstDrift = 0;
+  for (int i = 0; i < 60; ++i) {
+    std::this_thread::sleep_for(5ms);
+    const double pos = seconds();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(pos, last) << "sample " << i;
+    biggestStep = std::max(biggestStep, pos - last);
+    worstDrift = std::max(worstDrift, std::fabs(pos - first - wall));
+    last = pos;
+  }
+  EXPECT_LT(biggestStep, 0.025);  // several readings per output period, not one jump per period
+  EXPECT_LT(worstDrift, 0.03);
+
+  // Right after a seek the position starts at the target and moves on from there.
+  const QWORD target = BASS_ChannelSeconds2Bytes(h, 100.0);
+  ASSERT_TRUE(BASS_ChannelSetPosition(h, target, BASS_POS_BYTE));
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_GE(BASS_ChannelGetPosition(h, BASS_POS_BYTE), target) << "sample " << i;
+    std::this_thread::sleep_for(3ms);
+  }
+  EXPECT_NEAR(seconds(), 100.06, 0.04);
+}
+
 std::atomic<DWORD> endChannel{0};
 std::atomic<bool> endOnOutputThread{false};
 void countEnd(HSYNC, DWORD channel, DWORD, void*) {
