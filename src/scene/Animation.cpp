@@ -516,44 +516,46 @@ void TvxAniThread::Tick() {
 // ---------------------------------------------------------------------------------------------
 // Animation operations of every object
 
-void TvxObject::AnimateFloat(const QString& propertyName, float newValue, float duration,
-                             TvxAnimationType type, TvxInterpolationType interpolation) {
-  auto* a = new TvxFloatAnimation();
-  a->SetParent(this);
+namespace {
+
+// A run of `propertyName` from its current value to `stopValue`, owned by `owner`, not started.
+template <class TAnimation, class TValue>
+TAnimation* NewRunToValue(TvxObject* owner, const QString& propertyName, const TValue& stopValue,
+                          float duration, TvxAnimationType type,
+                          TvxInterpolationType interpolation) {
+  auto* a = new TAnimation();
+  a->SetParent(owner);
   a->SetAnimationType(type);
   a->SetInterpolation(interpolation);
   a->SetDuration(duration);
   a->SetPropertyName(propertyName);
   a->SetStartFromCurrent(true);
-  a->SetStopValue(newValue);
+  a->SetStopValue(stopValue);
+  return a;
+}
+
+}  // namespace
+
+void TvxObject::AnimateFloat(const QString& propertyName, float newValue, float duration,
+                             TvxAnimationType type, TvxInterpolationType interpolation) {
+  auto* a =
+      NewRunToValue<TvxFloatAnimation>(this, propertyName, newValue, duration, type, interpolation);
   a->OnFinish = [](TvxObject* sender) { delete sender; };
   a->Start();
 }
 
 void TvxObject::AnimateColor(const QString& propertyName, const QString& newValue, float duration,
                              TvxAnimationType type, TvxInterpolationType interpolation) {
-  auto* a = new TvxColorAnimation();
-  a->SetParent(this);
-  a->SetAnimationType(type);
-  a->SetInterpolation(interpolation);
-  a->SetDuration(duration);
-  a->SetPropertyName(propertyName);
-  a->SetStartFromCurrent(true);
-  a->SetStopValue(newValue);
+  auto* a =
+      NewRunToValue<TvxColorAnimation>(this, propertyName, newValue, duration, type, interpolation);
   a->OnFinish = [](TvxObject* sender) { delete sender; };
   a->Start();
 }
 
 void TvxObject::AnimateFloatWait(const QString& propertyName, float newValue, float duration,
                                  TvxAnimationType type, TvxInterpolationType interpolation) {
-  auto* a = new TvxFloatAnimation();
-  a->SetParent(this);
-  a->SetAnimationType(type);
-  a->SetInterpolation(interpolation);
-  a->SetDuration(duration);
-  a->SetPropertyName(propertyName);
-  a->SetStartFromCurrent(true);
-  a->SetStopValue(newValue);
+  auto* a =
+      NewRunToValue<TvxFloatAnimation>(this, propertyName, newValue, duration, type, interpolation);
   a->Start();
   const std::weak_ptr<void> alive = a->LifeToken();
   // Sleeps in the event loop between ticks instead of spinning; input keeps being handled.
