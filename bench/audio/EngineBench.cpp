@@ -91,17 +91,22 @@ BENCHMARK(BM_PlayToFirstAudio)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(30);
 
+// Plays the 180 s file and waits until it is heard; marks the benchmark skipped when it is not.
+bool StartLongFile(TAudioEngine& engine, benchmark::State& state) {
+  bool playing = false;
+  engine.SetOnAudioEvent([&](int32_t s) { playing = s == psPlaying; });
+  engine.Play(Fixture("long180.mp3"));
+  bool ok = SpinUntil([&] { return playing; });
+  engine.SetOnAudioEvent({});
+  if (!ok) state.SkipWithError("not playing");
+  return ok;
+}
+
 // Seek of a playing local file until audio from the new place has been heard (the position
 // moves on from the target).
 void BM_Seek(benchmark::State& state) {
   TAudioEngine& engine = Engine();
-  bool playing = false;
-  engine.SetOnAudioEvent([&](int32_t s) { playing = s == psPlaying; });
-  engine.Play(Fixture("long180.mp3"));
-  if (!SpinUntil([&] { return playing; })) {
-    state.SkipWithError("not playing");
-    return;
-  }
+  if (!StartLongFile(engine, state)) return;
   float target = 1000;
   for (auto _ : state) {
     target = target > 170000 ? 1000 : target + 7919;
@@ -121,13 +126,7 @@ BENCHMARK(BM_Seek)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5
 // The seek call alone, without waiting for the output to play from the new place.
 void BM_SeekCall(benchmark::State& state) {
   TAudioEngine& engine = Engine();
-  bool playing = false;
-  engine.SetOnAudioEvent([&](int32_t s) { playing = s == psPlaying; });
-  engine.Play(Fixture("long180.mp3"));
-  if (!SpinUntil([&] { return playing; })) {
-    state.SkipWithError("not playing");
-    return;
-  }
+  if (!StartLongFile(engine, state)) return;
   float target = 1000;
   for (auto _ : state) {
     target = target > 170000 ? 1000 : target + 7919;

@@ -27,9 +27,10 @@ TvxRectangle* AddBackground(TvxControl* c, TAlphaColor color, float radius) {
   return r;
 }
 
-TvxFloatAnimation* AddHover(TvxObject* part, const QString& property, float from, float to,
-                            float duration, const QString& trigger, const QString& inverse) {
-  auto* a = new TvxFloatAnimation();
+template <class TAnimation, class TValue>
+TAnimation* AddTriggered(TvxObject* part, const QString& property, TValue from, TValue to,
+                         float duration, const QString& trigger, const QString& inverse) {
+  auto* a = new TAnimation();
   a->SetPropertyName(property);
   a->SetStartValue(from);
   a->SetStopValue(to);
@@ -40,18 +41,15 @@ TvxFloatAnimation* AddHover(TvxObject* part, const QString& property, float from
   return a;
 }
 
+TvxFloatAnimation* AddHover(TvxObject* part, const QString& property, float from, float to,
+                            float duration, const QString& trigger, const QString& inverse) {
+  return AddTriggered<TvxFloatAnimation>(part, property, from, to, duration, trigger, inverse);
+}
+
 TvxColorAnimation* AddColorHover(TvxObject* part, const QString& property, TAlphaColor from,
                                  TAlphaColor to, float duration, const QString& trigger,
                                  const QString& inverse) {
-  auto* a = new TvxColorAnimation();
-  a->SetPropertyName(property);
-  a->SetStartValue(from);
-  a->SetStopValue(to);
-  a->SetDuration(duration);
-  a->SetTrigger(trigger);
-  a->SetTriggerInverse(inverse);
-  a->SetParent(part);
-  return a;
+  return AddTriggered<TvxColorAnimation>(part, property, from, to, duration, trigger, inverse);
 }
 
 void AddGlyphAndText(TvxControl* c, TAlphaColor textColor) {
