@@ -1,6 +1,13 @@
 # Warnings and small helpers shared by every folder.
 add_compile_options(-Wall -Wextra)
 
+# Rebuilds of unchanged sources come from ccache when it is installed (it is optional).
+find_program(MELVO_CCACHE ccache)
+if(MELVO_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${MELVO_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${MELVO_CCACHE})
+endif()
+
 # Adds every immediate subfolder of DIR that has a CMakeLists.txt, in name order, so that each
 # part of the player can bring its own tools, tests and benchmarks without touching a shared list.
 function(melvo_add_subdirs dir)
