@@ -6,6 +6,54 @@
 
 #include "scene/Animation.h"
 
+void TvxRangeControl::SetMin(float v) {
+  FMin = v;
+  SetValue(FValue);
+  RangeChanged();
+}
+
+void TvxRangeControl::SetMax(float v) {
+  FMax = v;
+  SetValue(FValue);
+  RangeChanged();
+}
+
+void TvxRangeControl::SetValue(float v) {
+  v = Snap(std::clamp(v, std::min(FMin, FMax), std::max(FMin, FMax)));
+  if (v == FValue) return;
+  FValue = v;
+  ValueChanged();
+}
+
+float TvxRangeControl::Fraction() const {
+  const float span = FMax - FMin;
+  return span > 0 ? std::clamp((FValue - FMin) / span, 0.0f, 1.0f) : 0;
+}
+
+TvxPropKind TvxRangeControl::PropKind(const QString& name) const {
+  if (SameName(name, "Value") || SameName(name, "Min") || SameName(name, "Max"))
+    return TvxPropKind::Float;
+  return TvxControl::PropKind(name);
+}
+
+float TvxRangeControl::GetFloatProp(const QString& name) const {
+  if (SameName(name, "Value")) return FValue;
+  if (SameName(name, "Min")) return FMin;
+  if (SameName(name, "Max")) return FMax;
+  return TvxControl::GetFloatProp(name);
+}
+
+void TvxRangeControl::SetFloatProp(const QString& name, float value) {
+  if (SameName(name, "Value"))
+    SetValue(value);
+  else if (SameName(name, "Min"))
+    SetMin(value);
+  else if (SameName(name, "Max"))
+    SetMax(value);
+  else
+    TvxControl::SetFloatProp(name, value);
+}
+
 TvxProgressBar::TvxProgressBar() {
   SetWidth(150);
   SetHeight(14);
@@ -13,28 +61,10 @@ TvxProgressBar::TvxProgressBar() {
   ApplyStyle();
 }
 
-void TvxProgressBar::SetMin(float v) {
-  FMin = v;
-  SetValue(FValue);
-  Repaint();
-}
-void TvxProgressBar::SetMax(float v) {
-  FMax = v;
-  SetValue(FValue);
-  Repaint();
-}
-void TvxProgressBar::SetValue(float v) {
-  v = std::clamp(v, std::min(FMin, FMax), std::max(FMin, FMax));
-  if (v == FValue) return;
-  FValue = v;
-  Repaint();
-}
-
 QRectF TvxProgressBar::IndicatorRect() const {
   const QRectF inner =
       LocalRect().adjusted(IndicatorInset, IndicatorInset, -IndicatorInset, -IndicatorInset);
-  const float span = FMax - FMin;
-  const float f = span > 0 ? std::clamp((FValue - FMin) / span, 0.0f, 1.0f) : 0;
+  const float f = Fraction();
   if (Vertical)
     return QRectF(inner.left(), inner.bottom() - inner.height() * f, inner.width(),
                   inner.height() * f);
@@ -51,28 +81,6 @@ void TvxProgressBar::Paint(QPainter& p) {
   // The moving band loops while the bar is on screen; painting is how we know it is.
   if (auto* band = StylePart(QStringLiteral("bandmove")))
     if (auto* a = band->AsAnimation(); a && !a->Running()) a->Start();
-}
-
-TvxPropKind TvxProgressBar::PropKind(const QString& name) const {
-  if (SameName(name, "Value") || SameName(name, "Min") || SameName(name, "Max"))
-    return TvxPropKind::Float;
-  return TvxControl::PropKind(name);
-}
-float TvxProgressBar::GetFloatProp(const QString& name) const {
-  if (SameName(name, "Value")) return FValue;
-  if (SameName(name, "Min")) return FMin;
-  if (SameName(name, "Max")) return FMax;
-  return TvxControl::GetFloatProp(name);
-}
-void TvxProgressBar::SetFloatProp(const QString& name, float value) {
-  if (SameName(name, "Value"))
-    SetValue(value);
-  else if (SameName(name, "Min"))
-    SetMin(value);
-  else if (SameName(name, "Max"))
-    SetMax(value);
-  else
-    TvxControl::SetFloatProp(name, value);
 }
 
 // The thumb takes the mouse itself (for its hover colour) and hands the drag to its bar.
@@ -122,22 +130,11 @@ void TvxTrackBar::StyleApplied() {
   PlaceThumb();
 }
 
-void TvxTrackBar::SetMin(float v) {
-  FMin = v;
-  SetValue(FValue);
-  PlaceThumb();
-}
-void TvxTrackBar::SetMax(float v) {
-  FMax = v;
-  SetValue(FValue);
-  PlaceThumb();
+float TvxTrackBar::Snap(float v) const {
+  return Frequency > 0 ? FMin + std::round((v - FMin) / Frequency) * Frequency : v;
 }
 
-void TvxTrackBar::SetValue(float v) {
-  v = std::clamp(v, std::min(FMin, FMax), std::max(FMin, FMax));
-  if (Frequency > 0) v = FMin + std::round((v - FMin) / Frequency) * Frequency;
-  if (v == FValue) return;
-  FValue = v;
+void TvxTrackBar::ValueChanged() {
   PlaceThumb();
   Repaint();
   if (FDragging && !Tracking) {
@@ -154,8 +151,7 @@ void TvxTrackBar::Realign() {
 
 void TvxTrackBar::PlaceThumb() {
   if (!FThumb) return;
-  const float span = FMax - FMin;
-  const float f = span > 0 ? (FValue - FMin) / span : 0;
+  const float f = Fraction();
   if (Vertical) {
     const float size = Width();
     FThumb->SetBounds(0, (Height() - size) * f, size, size);
@@ -207,18 +203,4 @@ bool TvxTrackBar::MouseWheel(unsigned shift, int delta) {
   if (TvxControl::MouseWheel(shift, delta)) return true;
   SetValue(FValue - float(delta) / 120.0f * (FMax - FMin) / 20.0f);
   return true;
-}
-
-TvxPropKind TvxTrackBar::PropKind(const QString& name) const {
-  if (SameName(name, "Value")) return TvxPropKind::Float;
-  return TvxControl::PropKind(name);
-}
-float TvxTrackBar::GetFloatProp(const QString& name) const {
-  return SameName(name, "Value") ? FValue : TvxControl::GetFloatProp(name);
-}
-void TvxTrackBar::SetFloatProp(const QString& name, float value) {
-  if (SameName(name, "Value"))
-    SetValue(value);
-  else
-    TvxControl::SetFloatProp(name, value);
 }
