@@ -159,6 +159,7 @@ void StartLoops(TvxObject* o) {
 
 QImage GalleryGlyph(const QString& name, int size) {
   QFile f(AssetDir() + "/" + name + ".svg");
+  if (!f.exists()) f.setFileName(AssetDir() + "/../pictures/" + name + ".svg");  // the disc
   if (!f.open(QIODevice::ReadOnly)) return QImage();
   return vgRenderSvg(f.readAll(), size, size);
 }
