@@ -1,8 +1,8 @@
 // The window's pictures: every one renders at its size and ratio, bmplist1 keeps its order and
 // names, the cache hands back the same image, and a few pixels that the look depends on.
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <cmath>
 #include <limits>
@@ -17,7 +17,7 @@ void EnsureApplication() {
   static int argc = 1;
   static char name[] = "pictures-tests";
   static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);
+  new QApplication(argc, argv);  // the form's tests in this program need widgets
 }
 
 class PicturesTest : public ::testing::Test {
