@@ -1,9 +1,21 @@
 #include "MainLikeScene.h"
 
 #include <QLinearGradient>
+
 #include <QPainter>
+#include "window/FormStyles.h"
 
 namespace {
+
+// The player's looks, as the main window registers them.
+const TvxResources& FormLooks() {
+  static const TvxResources* looks = [] {
+    auto* r = new TvxResources();
+    RegisterFormStyles(*r);
+    return r;
+  }();
+  return *looks;
+}
 
 template <typename T>
 T* Make(TvxObject* parent, float x, float y, float w, float h) {
@@ -80,6 +92,7 @@ void AddSong(TvxListBox* list, int i, const QImage& glyph) {
 MainLikeScene BuildMainLikeScene(int items, bool discView) {
   MainLikeScene m;
   m.Scene = new TdxScene();
+  m.Scene->SetResources(&FormLooks());
   m.Scene->SetSize(550, 330);
   auto* root1 = new TdxVisualObject();
   root1->SetParent(m.Scene);

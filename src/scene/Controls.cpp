@@ -80,21 +80,61 @@ void TvxControl::SetResource(const QString& name) {
   ApplyStyle();
 }
 
+TvxControl::StyleChoice TvxControl::ChooseStyle(const TvxResources* sceneResources) const {
+  const TvxResources& generic = TvxResources::Generic();
+  auto find = [&](const QString& name) {
+    const TvxResources::TStyleBuilder* b = sceneResources ? sceneResources->Find(name) : nullptr;
+    return b ? b : generic.Find(name);
+  };
+  if (FResource.isEmpty()) return {find(DefaultStyle()), true};
+  if (const TvxResources::TStyleBuilder* b = find(FResource)) return {b, true};
+  return {find(DefaultStyle()), false};
+}
+
 void TvxControl::ApplyStyle() {
   if (FStyled) return;
+  TdxScene* scene = Scene();
+  const StyleChoice choice = ChooseStyle(scene ? scene->Resources() : nullptr);
+  // Out of any scene, a style the generic looks lack may come with the scene's resources: keep
+  // the parts it has and wait for the scene instead of dressing the control twice.
+  if (!scene && !choice.Named) {
+    FStylePending = true;
+    return;
+  }
+  Dress(choice.Builder);
+}
+
+void TvxControl::Dress(const TvxResources::TStyleBuilder* builder) {
   FStyled = true;
+  FStylePending = false;
+  FStyleBuilder = builder;
   for (int i = ChildrenCount() - 1; i >= 0; --i)
     if (Child(i)->Locked) delete Child(i);
-  const QString name = FResource.isEmpty() ? DefaultStyle() : FResource;
-  const TvxResources::TStyleBuilder* builder = TvxResources::Default().Find(name);
-  if (!builder && !FResource.isEmpty()) builder = TvxResources::Default().Find(DefaultStyle());
   if (builder) (*builder)(this);
   StyleApplied();
   Realign();
   Repaint();
 }
 
+void TvxControl::SceneJoined(TdxScene* scene) {
+  const StyleChoice choice = ChooseStyle(scene->Resources());
+  if (FStylePending || (FStyled && choice.Builder != FStyleBuilder)) {
+    const std::weak_ptr<void> alive = LifeToken();
+    Dress(choice.Builder);
+    if (!IsAlive(alive)) return;
+  }
+  TvxVisualObject::SceneJoined(scene);
+}
+
 TvxObject* TvxControl::FindStyleResource(const QString& binding) {
+  if (FStylePending) {
+    TdxScene* scene = Scene();
+    Dress(ChooseStyle(scene ? scene->Resources() : nullptr).Builder);
+  }
+  return StylePart(binding);
+}
+
+TvxObject* TvxControl::StylePart(const QString& binding) const {
   for (TvxObject* c : Children()) {
     if (!c->Locked) continue;
     if (TvxObject* found = c->FindBinding(binding)) return found;
@@ -103,7 +143,7 @@ TvxObject* TvxControl::FindStyleResource(const QString& binding) {
 }
 
 void TvxControl::SetStyleText(const QString& binding, const QString& text) {
-  if (TvxObject* part = FindStyleResource(binding)) part->SetBindingData(text);
+  if (TvxObject* part = StylePart(binding)) part->SetBindingData(text);
 }
 
 TvxLayout::TvxLayout() {
@@ -151,7 +191,7 @@ void TvxEffect::Paint(QPainter& p) {
   const float radius = 2 + Softness * 20;
   if (FollowGlyph) {
     auto* control = dynamic_cast<TvxControl*>(Parent());
-    auto* image = control ? dynamic_cast<TvxImage*>(control->FindStyleResource("image")) : nullptr;
+    auto* image = control ? dynamic_cast<TvxImage*>(control->StylePart("image")) : nullptr;
     if (image && !image->Bitmap().IsEmpty() && image->Visible()) {
       // The glow image depends only on glyph, size and colour; keep the last one.
       static thread_local struct {
@@ -250,7 +290,7 @@ void TvxButtonBase::Realign() {
 }
 
 void TvxButtonBase::ArrangeParts() {
-  if (auto* text = dynamic_cast<TvxVisualObject*>(FindStyleResource("text"))) {
+  if (auto* text = dynamic_cast<TvxVisualObject*>(StylePart("text"))) {
     text->SetVisible(!FText.isEmpty());
     text->SetBounds(0, 0, Width(), Height());
   }
@@ -275,8 +315,7 @@ void TvxButtonBase::KeyDown(int& key, QString& keyChar, unsigned shift) {
 
 TvxBitmapButton::TvxBitmapButton() {
   FBitmap.OnChange = [this] {
-    if (auto* image = dynamic_cast<TvxImage*>(FindStyleResource("image")))
-      image->Bitmap().Assign(FBitmap);
+    if (auto* image = dynamic_cast<TvxImage*>(StylePart("image"))) image->Bitmap().Assign(FBitmap);
     ArrangeParts();
   };
   ApplyStyle();
@@ -289,14 +328,13 @@ void TvxBitmapButton::SetBitmapLayout(TvxButtonLayout l) {
 
 void TvxBitmapButton::StyleApplied() {
   TvxButtonBase::StyleApplied();
-  if (auto* image = dynamic_cast<TvxImage*>(FindStyleResource("image")))
-    image->Bitmap().Assign(FBitmap);
+  if (auto* image = dynamic_cast<TvxImage*>(StylePart("image"))) image->Bitmap().Assign(FBitmap);
   ArrangeParts();
 }
 
 void TvxBitmapButton::ArrangeParts() {
-  auto* image = dynamic_cast<TvxVisualObject*>(FindStyleResource("image"));
-  auto* text = dynamic_cast<TvxText*>(FindStyleResource("text"));
+  auto* image = dynamic_cast<TvxVisualObject*>(StylePart("image"));
+  auto* text = dynamic_cast<TvxText*>(StylePart("text"));
   const float w = Width(), h = Height();
   const bool hasGlyph = !FBitmap.IsEmpty();
   const bool hasText = !FText.isEmpty();
@@ -726,7 +764,7 @@ void TvxProgressBar::Paint(QPainter& p) {
   p.setBrush(QColor::fromRgba(IndicatorColor));
   p.drawRect(ind);
   // The moving band loops while the bar is on screen; painting is how we know it is.
-  if (auto* band = FindStyleResource(QStringLiteral("bandmove")))
+  if (auto* band = StylePart(QStringLiteral("bandmove")))
     if (auto* a = band->AsAnimation(); a && !a->Running()) a->Start();
 }
 
@@ -757,8 +795,8 @@ class TvxThumb : public TvxControl {
  public:
   TvxThumb() {
     Locked = true;
-    Fill().SetColor(0xFFF4BB40);
     Stroke().SetKind(vgBrushNone);
+    ApplyStyle();
   }
   void Paint(QPainter& p) override { PaintFillAndStroke(p, std::min(Width(), Height()) / 2); }
   TvxTrackBar* Bar() const { return dynamic_cast<TvxTrackBar*>(Parent()); }
@@ -775,6 +813,9 @@ class TvxThumb : public TvxControl {
     SetIsPressed(false);
     if (auto* bar = Bar()) bar->MouseUp(b, s, float(ToBar(x, y).x()), float(ToBar(x, y).y()));
   }
+
+ protected:
+  QString DefaultStyle() const override { return QStringLiteral("trackthumbstyle"); }
 };
 
 TvxTrackBar::TvxTrackBar() {
@@ -789,8 +830,8 @@ void TvxTrackBar::StyleApplied() {
     if (auto* t = dynamic_cast<TvxThumb*>(c)) FThumb = t;
   if (!FThumb) {
     auto* t = new TvxThumb();
-    t->SetResource(QStringLiteral("musicThumb_vs"));
     t->SetParent(this);
+    if (!ThumbResource.isEmpty()) t->SetResource(ThumbResource);
     FThumb = t;
   }
   PlaceThumb();

@@ -6,6 +6,7 @@
 
 #include "scene/Animation.h"
 #include "scene/Bitmap.h"
+#include "scene/Styles.h"
 #include "scene/VisualObject.h"
 
 class TvxListBox;
@@ -23,24 +24,39 @@ struct TvxFont {
 void vgDrawText(QPainter& p, const QRectF& r, const QString& text, const TvxFont& font,
                 TAlphaColor color, TvxTextAlign horz, TvxTextAlign vert, bool wordWrap);
 
-// A control takes its look from a named style of the resources: the style adds locked parts.
+// A control takes its look from a named style (see scene/Styles.h for where it is looked up):
+// the style adds locked parts.
 class TvxControl : public TvxVisualObject {
  public:
   QString Resource() const { return FResource; }
   void SetResource(const QString& name);
   // Applies the style now (controls call this when made so a default look is there).
   void ApplyStyle();
+  // A named part of the style; a control still waiting for its scene is dressed first.
   TvxObject* FindStyleResource(const QString& binding);
+  // The same without dressing a waiting control.
+  TvxObject* StylePart(const QString& binding) const;
   // Data of a named part of the style (a text part's text).
   void SetStyleText(const QString& binding, const QString& text);
+  // Waiting for a scene whose resources may hold the style asked for.
+  bool StylePending() const { return FStylePending; }
 
  protected:
   virtual QString DefaultStyle() const { return QString(); }
   virtual void StyleApplied() {}
+  void SceneJoined(TdxScene* scene) override;
 
  private:
+  struct StyleChoice {
+    const TvxResources::TStyleBuilder* Builder = nullptr;
+    bool Named = false;  // found under the name asked for, not the class's default
+  };
+  StyleChoice ChooseStyle(const TvxResources* sceneResources) const;
+  void Dress(const TvxResources::TStyleBuilder* builder);
   QString FResource;
+  const TvxResources::TStyleBuilder* FStyleBuilder = nullptr;
   bool FStyled = false;
+  bool FStylePending = false;
 };
 
 class TvxLayout : public TvxVisualObject {
@@ -286,6 +302,7 @@ class TvxTrackBar : public TvxControl {
   bool Tracking = true;  // report every change while dragging, not only at release
   float Frequency = 0;
   TAlphaColor TrackColor = 0x96E0E0E0;
+  QString ThumbResource;  // style of the thumb; empty: the generic thumb
   TvxNotifyEvent OnChange;
   TvxVisualObject* Thumb() const { return FThumb; }
   void Paint(QPainter& p) override;
@@ -432,20 +449,6 @@ class TvxMessagePopup : public TvxControl {
   int FModalResult = mrNone;
   bool FModal = false;
   std::function<void()> FQuitLoop;
-};
-
-// Style table: a style is a function that dresses a control with its parts.
-class TvxResources {
- public:
-  using TStyleBuilder = std::function<void(TvxControl*)>;
-  static TvxResources& Default();  // holds the player's styles
-  void Add(const QString& name, TStyleBuilder builder);
-  const TStyleBuilder* Find(const QString& name) const;
-  QStringList Names() const;
-
- private:
-  TvxResources();
-  std::vector<std::pair<QString, TStyleBuilder>> FStyles;
 };
 
 QImage vgRenderSvg(const QByteArray& svg, int width, int height);

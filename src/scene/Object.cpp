@@ -298,6 +298,16 @@ void TvxObject::InsertObject(int index, TvxObject* child) {
   FChildren.insert(FChildren.begin() + index, child);
   child->FParent = this;
   ChildAdded(child);
+  if (child->FParent == this)
+    if (TdxScene* scene = Scene()) child->SceneJoined(scene);
+}
+
+void TvxObject::SceneJoined(TdxScene* scene) {
+  const std::weak_ptr<void> alive = LifeToken();
+  for (size_t i = 0; i < FChildren.size(); ++i) {
+    FChildren[i]->SceneJoined(scene);
+    if (!IsAlive(alive)) return;
+  }
 }
 
 void TvxObject::RemoveObject(TvxObject* child) {

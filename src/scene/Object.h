@@ -189,6 +189,8 @@ class TvxObject : public TvxPersistent {
  protected:
   virtual void ChildAdded(TvxObject*) {}
   virtual void ChildRemoved(TvxObject*) {}
+  // This object and its subtree now belong to `scene`, or the scene's resources changed.
+  virtual void SceneJoined(TdxScene* scene);
 
  private:
   TvxObject* FParent = nullptr;

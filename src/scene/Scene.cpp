@@ -160,6 +160,12 @@ TdxScene::~TdxScene() {
   DeleteChildren();
 }
 
+void TdxScene::SetResources(const TvxResources* resources) {
+  if (resources == FResources) return;
+  FResources = resources;
+  SceneJoined(this);
+}
+
 void TdxScene::SetSize(float w, float h) {
   FWidth = w;
   FHeight = h;

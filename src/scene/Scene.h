@@ -11,6 +11,7 @@
 #include "scene/VisualObject.h"
 
 class TdxScene;
+class TvxResources;
 
 // A 3-D object: position of its centre and rotation in degrees about X, Y, Z.
 class TdxObject : public TvxObject {
@@ -67,6 +68,12 @@ class TdxScene : public TvxObject {
   bool Transparency = true;
   bool AllowDrag = true;
 
+  // The styles its controls look up first (see scene/Styles.h). Not owned: the owner keeps the
+  // table alive while the scene uses it. Setting it dresses again every control of the scene
+  // whose look it changes; nullptr leaves the toolkit's generic looks.
+  const TvxResources* Resources() const { return FResources; }
+  void SetResources(const TvxResources* resources);
+
   // Painting.
   std::function<void(const QRectF&)> OnInvalidate;  // scene coordinates
   void Invalidate(const QRectF& rect);
@@ -107,6 +114,7 @@ class TdxScene : public TvxObject {
   QPointF ToLocal(TvxVisualObject* v, QPointF scenePoint) const;
   void UpdateHover(TvxVisualObject* target);
   float FWidth = 550, FHeight = 330;
+  const TvxResources* FResources = nullptr;
   TvxBrush FFill{this, vgBrushSolid, 0x00000000};
   TvxVisualObject* FHover = nullptr;
   TvxVisualObject* FCapture = nullptr;

@@ -1,5 +1,7 @@
 #include "window/Form.h"
 
+#include "window/FormStyles.h"
+
 #include <QAction>
 #include <QFileDialog>
 #include <QIcon>
@@ -125,6 +127,8 @@ TForm::TForm() : FScene(std::make_unique<TdxScene>()) {
   mainBs->Fill().SetColorText(QStringLiteral("#00000000"));
   mainBs->AmbientColor = vgStrToColor(QStringLiteral("#FF202020"));
   mainBs->AllowDrag = true;
+  RegisterFormStyles(Resources1);
+  mainBs->SetResources(&Resources1);
   BuildFormTree(*this);
   LoadPictures(*this);
   MakeNonVisual(*this);

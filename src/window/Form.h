@@ -138,6 +138,7 @@ class TForm {
   TvxDBImage* DBImage(int n) const;  // 1 … 8, else nullptr
 
   // Non-visual components.
+  TvxResources Resources1;  // the form's styles
   TdxBitmapList bmplist1;
   TOpenDialog dlgOpen1;
   TOpenDialog dlgOpen2;

@@ -27,7 +27,7 @@ class ListBoxes : public SceneTest {
  protected:
   TvxListBox* MakeList(int items, int* paints = nullptr) {
     auto* list = new TvxListBox();
-    list->SetResource("musicListBoxStyle1");
+    list->SetResource("testList");
     list->SetBounds(0, 44.5f, 520, 273);
     list->SetParent(root);
     for (int i = 0; i < items; ++i) {
@@ -84,7 +84,7 @@ TEST_F(ListBoxes, SelectionIsSingleAndClearFreesEveryItem) {
 TEST_F(ListBoxes, ClickSelectsAndPartsOfItemsTakeTheirOwnClicks) {
   TvxListBox* list = MakeList(3);
   auto* button = new TvxBitmapButton();
-  button->SetResource("btnStyleBlack");
+  button->SetResource("testFadeButton");
   button->SetBounds(480, 10, 20, 20);
   button->SetParent(list->ItemByIndex(1));
   int deletes = 0;
@@ -136,7 +136,7 @@ class TextBoxes : public SceneTest {
   void SetUp() override {
     SceneTest::SetUp();
     box = new TvxHudTextBox();
-    box->SetResource("HudTextBox1Style1");
+    box->SetResource("testTextBox");
     box->SetBounds(10, 7, 210, 27.5f);
     box->SetText("输入搜索歌曲名");
     box->SetParent(root);
@@ -219,7 +219,7 @@ class Popups : public SceneTest {
     TvxAniThread::SetClock([] { return gTestNow += 0.05; });
     top = AddBox(root, 0, 0, 520, 44.5f);
     pop = new TvxMessagePopup();
-    pop->SetResource("MsgPopStyle1");
+    pop->SetResource("testPopup");
     pop->SetBounds(0, 0, 520, 210);
     pop->PlacementTarget = top;
     pop->VerticalOffset = 8;
@@ -227,7 +227,7 @@ class Popups : public SceneTest {
     ok = new TvxSpeedButton();
     ok->SetText("确定");
     ok->ModalResult = mrYes;
-    ok->SetResource("msgButtonStyle");
+    ok->SetResource("testColourButton");
     ok->SetBounds(334, 153.5f, 62, 24.5f);
     ok->SetParent(pop);
   }
@@ -345,7 +345,7 @@ TEST_F(Rendering, ChangesInvalidateOnlyAroundTheChangedObject) {
 
 TEST_F(Rendering, StylesPaintTheirHoverLooks) {
   auto* button = new TvxBitmapButton();
-  button->SetResource("btnStyleWhite");
+  button->SetResource("testFadeButton");
   button->SetBounds(76, 7.5f, 107, 32.5f);
   button->SetText("清空列表");
   button->SetParent(root);
@@ -361,18 +361,12 @@ TEST_F(Rendering, StylesPaintTheirHoverLooks) {
   scene->MouseMove(QPointF(400, 300), 0);
   Ticks(7);
   EXPECT_FLOAT_EQ(bg->AsVisual()->Opacity(), 0.0f);
-  for (const char* style :
-       {"btnStyleWhite", "btnStyleBlack", "btnStyleEffect", "musicListBoxStyle1",
-        "musicListBoxvscrollbar1", "musicListBoxhscrollbar1", "musicListBoxvsmallscrollbar1",
-        "musicListBoxhsmallscrollbar1", "musicProgressStyle1", "musicTrack_vs", "musicThumb_vs",
-        "HudTextBox1Style1", "MsgPopStyle1", "msgButtonStyle", "checkAutoStartStyle1"})
-    EXPECT_NE(TvxResources::Default().Find(style), nullptr) << style;
 }
 
 TEST_F(Rendering, ProgressBandLoopsOnlyWhileTheBarIsShown) {
   TvxVisualObject* view = AddBox(root, 0, 0, 520, 273);
   auto* bar = new TvxProgressBar();
-  bar->SetResource("musicProgressStyle1");
+  bar->SetResource("testBand");
   bar->SetBounds(143, 223, 178, 14);
   bar->SetValue(50);
   bar->SetParent(view);
@@ -430,13 +424,13 @@ TEST_F(Rendering, PartialRepaintsEndAsAFullRepaint) {
   auto* top = AddBox(face, 0, 0, 520, 44.5f);
   top->Fill().SetColor(0x30000000);
   auto* pop = new TvxMessagePopup();
-  pop->SetResource("MsgPopStyle1");
+  pop->SetResource("testPopup");
   pop->SetBounds(0, 0, 520, 210);
   pop->PlacementTarget = top;
   pop->VerticalOffset = 8;
   pop->SetParent(face);
   auto* button = new TvxBitmapButton();
-  button->SetResource("btnStyleWhite");
+  button->SetResource("testFadeButton");
   button->SetText("云歌库");
   button->SetBounds(183, 7.5f, 107, 32.5f);
   button->SetParent(top);
@@ -481,7 +475,7 @@ TEST_F(ListBoxes, ArrowKeysMoveTheSelectionAndKeepItInView) {
 
 TEST_F(Rendering, GlyphsSitAboveTheTextOrInTheMiddle) {
   auto* button = new TvxBitmapButton();
-  button->SetResource("btnStyleWhite");
+  button->SetResource("testFadeButton");
   button->SetBounds(0, 0, 55, 60);
   button->BitmapSize = 32;
   QImage glyph(64, 64, QImage::Format_ARGB32_Premultiplied);
@@ -503,7 +497,7 @@ TEST_F(Rendering, GlyphsSitAboveTheTextOrInTheMiddle) {
 TEST_F(ListBoxes, AClickMayFreeTheItemHoldingItsButton) {
   TvxListBox* list = MakeList(3);
   auto* button = new TvxBitmapButton();
-  button->SetResource("btnStyleBlack");
+  button->SetResource("testFadeButton");
   button->SetBounds(480, 10, 20, 20);
   button->SetParent(list->ItemByIndex(1));
   button->OnClick = [list](TvxObject*) { delete list->ItemByIndex(1); };

@@ -28,7 +28,7 @@ class Host : public SceneTest {};
 
 TEST_F(Host, AWindowForwardsInputAndRepaintsOnlyWhatChanged) {
   auto* button = new TvxBitmapButton();
-  button->SetResource("btnStyleWhite");
+  button->SetResource("testFadeButton");
   button->SetText("搜索");
   button->SetBounds(230, 5, 59, 32.5f);
   button->SetParent(root);

@@ -249,7 +249,7 @@ TEST_F(Input, FreeingTheHoveredOrPressedObjectLeavesTheSceneSafe) {
 
 TEST_F(Input, CheckBoxHandlerSeesTheStateBeforeTheToggle) {
   auto* check = new TvxHudCheckBox();
-  check->SetResource("checkAutoStartStyle1");
+  check->SetResource("testCheck");
   check->SetBounds(52, 21, 136, 31.5f);
   check->SetText("设置开机启动");
   check->SetParent(root);
@@ -267,7 +267,7 @@ TEST_F(Input, CheckBoxHandlerSeesTheStateBeforeTheToggle) {
 TEST_F(Input, TrackBarFollowsTheThumbVerticallyWithSmallValuesAtTheTop) {
   auto* bar = new TvxTrackBar();
   bar->Vertical = true;
-  bar->SetResource("musicTrack_vs");
+  bar->SetResource("testTrack");
   bar->SetBounds(6, 3, 10, 71.5f);
   bar->SetMax(100);
   bar->SetValue(100);

@@ -6,7 +6,9 @@
 #include <QApplication>
 
 #include "scene/Animation.h"
+#include "scene/Controls.h"
 #include "scene/Scene.h"
+#include "scene/Styles.h"
 
 inline double gTestNow = 1.0;
 
@@ -18,6 +20,25 @@ inline void EnsureApplication() {
   new QApplication(argc, argv);
 }
 
+// Looks of the tests' own, built from the toolkit's pieces (an application has its own table).
+inline const TvxResources& TestLooks() {
+  static const TvxResources* looks = [] {
+    auto* r = new TvxResources();
+    r->Add("testFadeButton", [](TvxControl* c) { vgDressFadingButton(c, {.HoverOpacity = 0.4f}); });
+    r->Add("testColourButton", [](TvxControl* c) { vgDressColourButton(c, {}); });
+    r->Add("testList",
+           [](TvxControl* c) { vgDressList(c, {.Background = 0, .SmallScrollBars = true}); });
+    r->Add("testBand", [](TvxControl* c) { vgDressProgress(c, {.Band = 0xB9F1D384}); });
+    r->Add("testTrack", [](TvxControl* c) { vgDressTrack(c, 0x96E0E0E0, "testThumb"); });
+    r->Add("testThumb", [](TvxControl* c) { vgDressThumb(c, 0xFFF4BB40, 0xFFF9DDA2, 0.1f); });
+    r->Add("testTextBox", [](TvxControl* c) { vgDressTextBox(c, {.Glow = 0xFFE0E0E0}); });
+    r->Add("testPopup", [](TvxControl* c) { vgDressPopup(c, {}); });
+    r->Add("testCheck", [](TvxControl* c) { vgDressCheckBox(c, {}); });
+    return r;
+  }();
+  return *looks;
+}
+
 class SceneTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -25,6 +46,7 @@ class SceneTest : public ::testing::Test {
     TvxAniThread::SetClock([] { return gTestNow; });
     scene = new TdxScene();
     scene->SetSize(550, 330);
+    scene->SetResources(&TestLooks());
     root1 = new TdxVisualObject();
     root1->SetParent(scene);
     layer = new TdxGUIObjectLayer();

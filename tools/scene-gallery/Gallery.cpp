@@ -4,7 +4,19 @@
 #include <QDir>
 #include <QFile>
 
+#include "window/FormStyles.h"
+
 namespace {
+
+// The player's looks, as the main window registers them.
+const TvxResources& FormLooks() {
+  static const TvxResources* looks = [] {
+    auto* r = new TvxResources();
+    RegisterFormStyles(*r);
+    return r;
+  }();
+  return *looks;
+}
 
 QString AssetDir() {
   for (const QString& dir : {QCoreApplication::applicationDirPath() + "/assets/glyphs",
@@ -181,6 +193,7 @@ void Gallery::Flip(bool toBack) {
 Gallery BuildGallery(float width, float height, int listItems) {
   Gallery g;
   g.Scene = new TdxScene();
+  g.Scene->SetResources(&FormLooks());
   g.Scene->SetSize(width, height);
   auto* root1 = new TdxVisualObject();
   root1->SetParent(g.Scene);
@@ -409,6 +422,7 @@ Gallery BuildGallery(float width, float height, int listItems) {
 Gallery BuildDiscOnly() {
   Gallery g;
   g.Scene = new TdxScene();
+  g.Scene->SetResources(&FormLooks());
   g.Scene->SetSize(550, 330);
   auto* root1 = new TdxVisualObject();
   root1->SetParent(g.Scene);
