@@ -86,9 +86,12 @@ std::string MimeOf(const std::string& path) {
 // Every received request goes into one table; bound parameters keep any text safe.
 class Store {
  public:
-  bool Open(const std::string& path) {
+  // lockWaitMs: how long a write waits for another connection's lock before it fails.
+  bool Open(const std::string& path, int lockWaitMs) {
     if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) return false;
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, lockWaitMs);
+    // Readers (a --dump while the services run) then never hold up a write.
+    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     return sqlite3_exec(db_,
                         "CREATE TABLE IF NOT EXISTS received (id INTEGER PRIMARY KEY, at TEXT, "
                         "service TEXT, kind TEXT, target TEXT, fields TEXT, note TEXT)",
@@ -97,7 +100,8 @@ class Store {
   ~Store() {
     if (db_) sqlite3_close(db_);
   }
-  void Add(const std::string& service, const std::string& kind, const std::string& target,
+  // Whether the row is stored.
+  bool Add(const std::string& service, const std::string& kind, const std::string& target,
            const Fields& fields, const std::string& note) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& [n, v] : fields) list.push_back({n, v});
@@ -108,13 +112,16 @@ class Store {
     if (sqlite3_prepare_v2(db_,
                            "INSERT INTO received (at, service, kind, target, fields, note) "
                            "VALUES (?, ?, ?, ?, ?, ?)",
-                           -1, &st, nullptr) != SQLITE_OK)
-      return;
+                           -1, &st, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(st);
+      return false;
+    }
     const std::string* texts[] = {&at, &service, &kind, &target, &json, &note};
     for (int i = 0; i < 6; ++i)
       sqlite3_bind_text(st, i + 1, texts[i]->c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_step(st);
+    const bool stored = sqlite3_step(st) == SQLITE_DONE;
     sqlite3_finalize(st);
+    return stored;
   }
 
  private:
@@ -232,12 +239,13 @@ struct MelvoServices::Impl {
       const Fields fields = ParseForm(req.body);
       if (QueryParam(req, "s") == "/Count/sign.html") {
         const bool ok = SignMatchesAnyToken(fields);
-        store.Add("stat", "sign", req.target, fields, ok ? "sign ok" : "sign bad");
+        if (!Acknowledge(store.Add("stat", "sign", req.target, fields, ok ? "sign ok" : "sign bad"),
+                         res))
+          return;
         res.status = ok ? 200 : 403;
         res.set_content(ok ? "1" : "0", "text/plain");
       } else if (QueryParam(req, "m") == "Index" && QueryParam(req, "a") == "tjOper") {
-        store.Add("stat", "report", req.target, fields, "");
-        res.set_content("1", "text/plain");
+        Acknowledge(store.Add("stat", "report", req.target, fields, ""), res);
       } else {
         NotFound("stat", req, res);
       }
@@ -252,14 +260,12 @@ struct MelvoServices::Impl {
           "text/html; charset=utf-8");
     });
     web.Post("/player", [this](const httplib::Request& req, httplib::Response& res) {
-      store.Add("web", "listening", req.target, ParseForm(req.body), "");
-      res.set_content("1", "text/plain");
+      Acknowledge(store.Add("web", "listening", req.target, ParseForm(req.body), ""), res);
     });
     web.Post("/index.php", [this](const httplib::Request& req, httplib::Response& res) {
       if (QueryParam(req, "m") != "question" || QueryParam(req, "a") != "suggest")
         return NotFound("web", req, res);
-      store.Add("web", "feedback", req.target, ParseForm(req.body), "");
-      res.set_content("1", "text/plain");
+      Acknowledge(store.Add("web", "feedback", req.target, ParseForm(req.body), ""), res);
     });
     web.Get("/player-check_version", [this](const httplib::Request& req, httplib::Response& res) {
       store.Add("web", "check", req.target, QueryFields(req), "");
@@ -315,6 +321,18 @@ struct MelvoServices::Impl {
                  if (index >= songs.size()) return NotFound("search", req, res, false);
                  ServeFile(songs[index].path, res);
                });
+  }
+
+  // What the client sent is acknowledged only once it is stored; otherwise the client learns
+  // that it failed (a locked or broken database answers 503).
+  static bool Acknowledge(bool stored, httplib::Response& res) {
+    if (stored) {
+      res.set_content("1", "text/plain");
+    } else {
+      res.status = 503;
+      res.set_content("0", "text/plain");
+    }
+    return stored;
   }
 
   static void ServeFile(const std::string& path, httplib::Response& res) {
@@ -389,7 +407,7 @@ void WaitUntilRunning(const httplib::Server& server) {
 
 bool MelvoServices::Start() {
   Impl& m = *impl_;
-  if (!m.store.Open(m.config.databasePath)) return false;
+  if (!m.store.Open(m.config.databasePath, m.config.lockWaitMs)) return false;
   m.songs = IndexMusicFolder(m.config.musicFolder);
   m.RouteStatistics();
   m.RouteWeb();

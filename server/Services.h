@@ -23,6 +23,7 @@ struct ServicesConfig {
   Endpoint search{"127.0.0.1", 8783};
   std::string musicFolder;  // indexed once at start; empty: no songs
   std::string databasePath = "melvo-services.db3";
+  int lockWaitMs = 2000;  // a write waits this long for another connection's lock, then fails
   std::string latestVersion = "5.0.4.227";
   std::string downloadUrl;  // empty: an address on the product web server
 };
