@@ -10,9 +10,10 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "audiolib/Core.h"
+#include "audiolib/Device.h"
 #include "audiolib/Mp3Length.h"
 #include "audiolib/Plugins.h"
+#include "audiolib/Stream.h"
 #include "audiolib/Tags.h"
 
 namespace melvo::audiolib {
@@ -198,13 +199,13 @@ DWORD BASS_GetConfig(DWORD option) {
 BOOL BASS_SetVolume(float volume) {
   if (!deviceReady()) return fail(BASS_ERROR_INIT, FALSE);
   if (!(volume >= 0.0f && volume <= 1.0f)) return fail(BASS_ERROR_ILLPARAM, FALSE);
-  lib().device.master = volume;
+  lib().device.setMaster(volume);
   return ok(TRUE);
 }
 
 float BASS_GetVolume(void) {
   if (!deviceReady()) return fail(BASS_ERROR_INIT, -1.0f);
-  return ok(lib().device.master.load());
+  return ok(lib().device.master());
 }
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {

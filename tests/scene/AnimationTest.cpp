@@ -333,7 +333,26 @@ TEST_F(AnimationRun, LayerTakesThreeDimensionalPaths) {
 // ---------------------------------------------------------------------------------------------
 // Triggers
 
-class Triggers : public SceneTest {};
+class Triggers : public SceneTest {
+ protected:
+  // A style part of `button` whose opacity goes to 0.4 on `trigger` and back when the pointer
+  // leaves.
+  TvxFloatAnimation* AddGlowPart(TvxVisualObject* button, const char* trigger) {
+    part = AddBox(button, 0, 0, 10, 10);
+    part->Locked = true;
+    part->SetHitTest(false);
+    part->SetOpacity(0);
+    auto* glow = new TvxFloatAnimation();
+    glow->SetParent(part);
+    glow->SetPropertyName("Opacity");
+    glow->SetStartValue(0);
+    glow->SetStopValue(0.4f);
+    glow->SetTrigger(trigger);
+    glow->SetTriggerInverse("IsMouseOver=false");
+    return glow;
+  }
+  TvxVisualObject* part = nullptr;
+};
 
 TEST_F(Triggers, HoverRunFinishesOncePerEntryLateWhenStayingAtOnceWhenLeaving) {
   TvxVisualObject* button = AddBox(root, 0, 0, 10, 10);
@@ -364,17 +383,7 @@ TEST_F(Triggers, HoverRunFinishesOncePerEntryLateWhenStayingAtOnceWhenLeaving) {
 
 TEST_F(Triggers, InverseTriggerRunsBackwardsAndConditionsMustAllHold) {
   TvxVisualObject* button = AddBox(root, 0, 0, 10, 10);
-  auto* part = AddBox(button, 0, 0, 10, 10);
-  part->Locked = true;
-  part->SetHitTest(false);
-  part->SetOpacity(0);
-  auto* glow = new TvxFloatAnimation();
-  glow->SetParent(part);
-  glow->SetPropertyName("Opacity");
-  glow->SetStartValue(0);
-  glow->SetStopValue(0.4f);
-  glow->SetTrigger("IsMouseOver=true;IsPressed=false");
-  glow->SetTriggerInverse("IsMouseOver=false");
+  TvxFloatAnimation* glow = AddGlowPart(button, "IsMouseOver=true;IsPressed=false");
 
   button->SetIsPressed(true);
   button->SetIsMouseOver(true);
@@ -393,17 +402,7 @@ TEST_F(Triggers, InverseTriggerRunsBackwardsAndConditionsMustAllHold) {
 
 TEST_F(Triggers, StyleAnimationsInLockedPartsFollowTheControl) {
   TvxVisualObject* button = AddBox(root, 0, 0, 10, 10);
-  auto* part = AddBox(button, 0, 0, 10, 10);
-  part->Locked = true;
-  part->SetHitTest(false);
-  part->SetOpacity(0);
-  auto* glow = new TvxFloatAnimation();
-  glow->SetParent(part);
-  glow->SetPropertyName("Opacity");
-  glow->SetStartValue(0);
-  glow->SetStopValue(0.4f);
-  glow->SetTrigger("IsMouseOver=true");
-  glow->SetTriggerInverse("IsMouseOver=false");
+  TvxFloatAnimation* glow = AddGlowPart(button, "IsMouseOver=true");
   auto* free = AddBox(button, 0, 0, 10, 10);  // not a style part: untouched
   auto* other = new TvxFloatAnimation();
   other->SetParent(free);
