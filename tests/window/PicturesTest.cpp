@@ -140,7 +140,8 @@ TEST_F(PicturesTest, CacheRendersOncePerSizeAndRatio) {
   EXPECT_EQ(Pictures::CachedCount(), held);
   // the natural size asked for explicitly is the same request
   EXPECT_EQ(Pictures::Picture(TPicture::Artist, {120, 108}, 2.0).cacheKey(), a.cacheKey());
-  const QImage c = Pictures::Picture(TPicture::Artist, {}, 1.0);
+  // a ratio no other test of this program asks for, so the cache cannot hold it yet
+  const QImage c = Pictures::Picture(TPicture::Artist, {}, 1.75);
   EXPECT_NE(c.cacheKey(), a.cacheKey());
   EXPECT_EQ(Pictures::CachedCount(), held + 1);
   // the list's glyphs come from the same cache
