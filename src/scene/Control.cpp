@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "scene/Scene.h"
+#include "scene/TurnFrames.h"
 
 QFont TvxFont::ToQFont() const {
   QFont f;
@@ -243,7 +244,51 @@ void TvxText::Paint(QPainter& p) {
 }
 
 TvxImage::TvxImage() {
-  FBitmap.OnChange = [this] { Repaint(); };
+  FBitmap.OnChange = [this] {
+    // The old picture may have been turned beyond the box even if the new one is round.
+    FRepaintingChange = true;
+    Repaint();
+    FRepaintingChange = false;
+  };
+}
+
+bool TvxImage::IsRound() const {
+  if (FBitmap.IsEmpty()) return false;
+  if (FRoundKey != FBitmap.Image().cacheKey()) {
+    FRoundKey = FBitmap.Image().cacheKey();
+    FRound = vgIsRoundPicture(FBitmap.Image());
+  }
+  return FRound;
+}
+
+bool TvxImage::TurnsWithinItsBox() const {
+  if (FRepaintingChange || WrapMode != vgWrapStretch || std::fabs(Width() - Height()) > 0.01f)
+    return false;
+  for (TvxObject* c : Children())
+    if (c->AsVisual()) return false;
+  return IsRound();
+}
+
+// Drawn from a frame of the turn when the picture is round and shown unscaled (apart from the
+// pixel ratio); perspective, shear or a scaled layer (the flip) turn it directly.
+bool TvxImage::PaintTurned(QPainter& p) {
+  const QTransform w = p.worldTransform();
+  if (w.type() > QTransform::TxRotate || !TurnsWithinItsBox()) return false;
+  const double sx = std::hypot(w.m11(), w.m12()), sy = std::hypot(w.m21(), w.m22());
+  if (std::fabs(sx - 1) > 1e-3 || std::fabs(sy - 1) > 1e-3) return false;
+  const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+  const int size = int(std::lround(Width() * dpr));
+  if (size < 2 || TvxTurnFrames::Steps(size) == 0) return false;
+  const double degrees = std::atan2(w.m12(), w.m11()) * 180 / M_PI;
+  const QImage& frame = TvxTurnFrames::Frame(FBitmap.Image(), size, degrees, dpr);
+  // Whole device pixels, so that the frame is copied, not resampled.
+  const QPointF centre = w.map(LocalRect().center()) * dpr;
+  const QPointF at(std::round(centre.x() - size / 2.0) / dpr,
+                   std::round(centre.y() - size / 2.0) / dpr);
+  p.setWorldTransform(QTransform());
+  p.drawImage(at, frame);
+  p.setWorldTransform(w);
+  return true;
 }
 
 void TvxImage::Paint(QPainter& p) {
@@ -253,5 +298,6 @@ void TvxImage::Paint(QPainter& p) {
     p.fillRect(LocalRect(), QBrush(img));
     return;
   }
+  if (RotateAngle() != 0 && PaintTurned(p)) return;
   p.drawImage(LocalRect(), img);
 }

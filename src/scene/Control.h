@@ -98,15 +98,24 @@ class TvxText : public TvxVisualObject {
   QString FText;
 };
 
+// A picture, stretched or tiled. A round picture (clear outside its inscribed ellipse) in a
+// square box turns from frames made once per step (scene/TurnFrames.h), and a turn repaints
+// only its box.
 class TvxImage : public TvxVisualObject {
  public:
   TvxImage();
   TvxBitmap& Bitmap() { return FBitmap; }
   TvxWrapMode WrapMode = vgWrapStretch;
   void Paint(QPainter& p) override;
+  bool TurnsWithinItsBox() const override;
 
  private:
+  bool IsRound() const;
+  bool PaintTurned(QPainter& p);
   TvxBitmap FBitmap;
+  bool FRepaintingChange = false;
+  mutable qint64 FRoundKey = 0;
+  mutable bool FRound = false;
 };
 
 // An image bound to stored picture data; here it simply holds its picture.

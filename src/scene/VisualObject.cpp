@@ -141,13 +141,16 @@ int TvxVisualObject::EffectiveCursor() const {
 // Geometry
 
 QTransform TvxVisualObject::LocalToParent() const {
+  if (FRotateAngle == 0) return PlacementToParent();
   QTransform t;
-  t.translate(FPosition.X(), FPosition.Y());
-  if (FRotateAngle != 0) {
-    t.translate(FWidth / 2, FHeight / 2);
-    t.rotate(FRotateAngle);
-    t.translate(-FWidth / 2, -FHeight / 2);
-  }
+  t.translate(FWidth / 2, FHeight / 2);
+  t.rotate(FRotateAngle);
+  t.translate(-FWidth / 2, -FHeight / 2);
+  return t * PlacementToParent();
+}
+
+QTransform TvxVisualObject::PlacementToParent() const {
+  const QTransform t = QTransform::fromTranslate(FPosition.X(), FPosition.Y());
   if (TvxVisualObject* p = ParentVisual()) return t * p->ContentTransform();
   return t;
 }
@@ -255,9 +258,11 @@ void TvxVisualObject::Repaint() {
   if (!IsVisibleInTree()) return;
   const float out = PaintOutset() + 1;
   QRectF rect = LocalRect().adjusted(-out, -out, out, out);
+  // Turning about its centre, a round picture stays inside its unturned box.
+  const bool withinBox = FRotateAngle != 0 && TurnsWithinItsBox();
   const TvxVisualObject* v = this;
   for (;;) {
-    rect = v->LocalToParent().mapRect(rect);
+    rect = (v == this && withinBox ? v->PlacementToParent() : v->LocalToParent()).mapRect(rect);
     TvxVisualObject* p = v->ParentVisual();
     if (!p) break;
     if (p->FClipChildren) rect = rect.intersected(p->LocalRect());

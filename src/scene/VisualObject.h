@@ -87,6 +87,8 @@ class TvxVisualObject : public TvxObject {
   // Geometry: local rectangle and the transform from local to parent coordinates.
   QRectF LocalRect() const { return QRectF(0, 0, FWidth, FHeight); }
   QTransform LocalToParent() const;
+  // The same without the object's own rotation.
+  QTransform PlacementToParent() const;
   // Offset of the children's coordinates (a scrolled list moves its items).
   virtual QTransform ContentTransform() const { return QTransform(); }
   QTransform LocalToLayer() const;  // up to the 2-D root of the scene
@@ -102,6 +104,9 @@ class TvxVisualObject : public TvxObject {
   virtual void PaintChildren(QPainter& p, float opacity);
   // Outset of what Paint draws beyond the bounds (glows, shadows).
   virtual float PaintOutset() const;
+  // What the object paints stays inside its unturned box whatever its RotateAngle (a round
+  // picture): a turn then repaints only that box.
+  virtual bool TurnsWithinItsBox() const { return false; }
 
   // Lays out aligned children inside the local rectangle.
   virtual void Realign();

@@ -380,42 +380,6 @@ TEST_F(Rendering, ProgressBandLoopsOnlyWhileTheBarIsShown) {
   EXPECT_EQ(TvxAniThread::Instance().Count(), 0);
 }
 
-namespace {
-
-// Keeps a picture up to date the way the window does: only invalidated areas are redrawn.
-class PartialCanvas {
- public:
-  explicit PartialCanvas(TdxScene* scene) : FScene(scene), FImage(scene->RenderToImage()) {
-    scene->OnInvalidate = [this](const QRectF& r) {
-      FDirty.push_back(r.toAlignedRect().adjusted(-1, -1, 1, 1));
-    };
-  }
-  void Flush() {
-    for (const QRect& r : FDirty) {
-      QPainter p(&FImage);
-      p.setClipRect(r);
-      FScene->Render(p, r);
-    }
-    FDirty.clear();
-  }
-  const QImage& Image() const { return FImage; }
-
- private:
-  TdxScene* FScene;
-  QImage FImage;
-  std::vector<QRect> FDirty;
-};
-
-int DifferentPixels(const QImage& a, const QImage& b) {
-  int n = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x)
-      if (a.pixel(x, y) != b.pixel(x, y)) ++n;
-  return n;
-}
-
-}  // namespace
-
 TEST_F(Rendering, PartialRepaintsEndAsAFullRepaint) {
   auto* face = new TvxRectangle();
   face->SetAlign(vaClient);

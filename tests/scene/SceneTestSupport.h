@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QPainter>
+#include <vector>
 
 #include "scene/Animation.h"
 #include "scene/Controls.h"
@@ -80,3 +82,36 @@ class SceneTest : public ::testing::Test {
   TdxGUIObjectLayer* layer = nullptr;
   TvxVisualObject* root = nullptr;
 };
+
+// Keeps a picture up to date the way the window does: only invalidated areas are redrawn.
+class PartialCanvas {
+ public:
+  explicit PartialCanvas(TdxScene* scene) : FScene(scene), FImage(scene->RenderToImage()) {
+    scene->OnInvalidate = [this](const QRectF& r) {
+      FDirty.push_back(r.toAlignedRect().adjusted(-1, -1, 1, 1));
+    };
+  }
+  void Flush() {
+    for (const QRect& r : FDirty) {
+      QPainter p(&FImage);
+      p.setClipRect(r);
+      FScene->Render(p, r);
+    }
+    FDirty.clear();
+  }
+  const QImage& Image() const { return FImage; }
+  const std::vector<QRect>& Pending() const { return FDirty; }
+
+ private:
+  TdxScene* FScene;
+  QImage FImage;
+  std::vector<QRect> FDirty;
+};
+
+inline int DifferentPixels(const QImage& a, const QImage& b) {
+  int n = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) ++n;
+  return n;
+}
