@@ -5,6 +5,7 @@ its output is committed, so the build never needs Python."""
 
 import math
 import os
+import random
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ACCENT = "#F5CD76"
@@ -89,7 +90,7 @@ def disc():
         for k in range(-14, 15):
             a0 = math.radians(centre + k * 1.6 - 0.8)
             a1 = math.radians(centre + k * 1.6 + 0.8)
-            op = 0.085 * math.exp(-(k / 7.0) ** 2)
+            op = 0.17 * math.exp(-(k / 8.0) ** 2)
             rin, rout = 24.5, 51.5
             p = [
                 (c + rin * math.cos(a0), c + rin * math.sin(a0)),
@@ -111,10 +112,9 @@ def disc():
         f'<path d="M{c} 34 A19 19 0 0 1 71.06 46.9 L{c} {c} Z" fill="#C98F33" fill-opacity="0.55"/>',
         f'<circle cx="{c}" cy="{c}" r="15.6" fill="none" stroke="#8A5A14" stroke-opacity="0.35" '
         'stroke-width="0.5"/>',
-        '<path d="M41.5 62.5 A14 14 0 0 0 64.5 62.5" fill="none" stroke="#6B4510" '
-        'stroke-opacity="0.5" stroke-width="1.1" stroke-linecap="round"/>',
-        '<path d="M45.5 66 A10 10 0 0 0 60.5 66" fill="none" stroke="#6B4510" '
-        'stroke-opacity="0.35" stroke-width="0.8" stroke-linecap="round"/>',
+        # two printed lines of the label
+        '<path d="M45 43.5 H61 M48 46.8 H58" fill="none" stroke="#6B4510" stroke-opacity="0.55" '
+        'stroke-width="1.1" stroke-linecap="round"/>',
         f'<circle cx="{c}" cy="{c}" r="4.2" fill="#2A2117"/>',
         f'<circle cx="{c}" cy="{c}" r="2.3" fill="#0E0E0E"/>',
         f'<circle cx="{c}" cy="{c}" r="4.2" fill="none" stroke="#FFFFFF" stroke-opacity="0.25" '
@@ -126,71 +126,79 @@ def disc():
 
 # --- backgrounds -------------------------------------------------------------------------
 
-# Each picture: base gradient (top-left to bottom-right), soft light blobs
-# (cx, cy, r, colour, opacity), and flowing ribbons (y offset, amplitude, colour, opacity).
+# Each picture: a base gradient (top-left to bottom-right), large glows of two or three related
+# hues (cx, cy, r, colour, opacity), flowing ribbons (y, amplitude, colour, opacity) and a few
+# out-of-focus lights. The veils at the end keep white text readable everywhere.
 BACKGROUNDS = {
-    # the default: graphite with the accent's warm light
-    0: dict(base=("#3A3835", "#262524", "#1B1B1C"),
-            blobs=[(420, 40, 260, "#F5CD76", 0.30), (70, 300, 230, "#C9803A", 0.20),
-                   (250, 170, 160, "#FFFFFF", 0.05)],
-            ribbons=[(205, 34, "#F5CD76", 0.16), (232, 26, "#FFFFFF", 0.07)]),
+    # the default: graphite warmed by the accent
+    0: dict(base=("#33302D", "#232120", "#151515"),
+            glows=[(440, 20, 300, "#F0A04A", 0.40), (30, 330, 260, "#C25E3A", 0.26),
+                   (350, 70, 140, "#F5CD76", 0.20)],
+            ribbons=[(200, 34, "#F5CD76", 0.24), (226, 26, "#FFFFFF", 0.09)],
+            lights="#FFE3A0"),
     # 1 night blue
-    1: dict(base=("#1F3558", "#16243D", "#0E1626"),
-            blobs=[(410, 60, 250, "#4F8FE0", 0.38), (90, 280, 220, "#2C4F9A", 0.35),
-                   (260, 140, 150, "#9CC3FF", 0.10)],
-            ribbons=[(190, 40, "#9CC3FF", 0.16), (222, 30, "#FFFFFF", 0.07)]),
+    1: dict(base=("#24406B", "#182B4B", "#0E182C"),
+            glows=[(420, 50, 290, "#4C9BFF", 0.50), (60, 300, 260, "#3A4FC0", 0.45),
+                   (250, 130, 170, "#A8D4FF", 0.12)],
+            ribbons=[(190, 40, "#A8D4FF", 0.22), (220, 30, "#FFFFFF", 0.09)],
+            lights="#CDE6FF"),
     # 2 amber dusk
-    2: dict(base=("#5A3520", "#3A2216", "#21140E"),
-            blobs=[(120, 50, 240, "#F29A4A", 0.34), (440, 270, 230, "#B8452E", 0.32),
-                   (330, 110, 150, "#FFD28A", 0.12)],
-            ribbons=[(200, 36, "#FFC98A", 0.15), (230, 24, "#FFFFFF", 0.06)]),
+    2: dict(base=("#6A3B20", "#43261A", "#24150F"),
+            glows=[(110, 30, 290, "#FFA24E", 0.48), (450, 290, 260, "#D0473A", 0.42),
+                   (330, 110, 170, "#FFD998", 0.13)],
+            ribbons=[(200, 36, "#FFCF92", 0.20), (230, 24, "#FFFFFF", 0.08)],
+            lights="#FFE0B0"),
     # 3 deep forest
-    3: dict(base=("#1E4236", "#142C25", "#0C1A16"),
-            blobs=[(400, 280, 250, "#3FA37C", 0.32), (90, 60, 220, "#7CC48F", 0.22),
-                   (260, 160, 150, "#D7F2C4", 0.07)],
-            ribbons=[(180, 34, "#A8E6C0", 0.14), (215, 28, "#FFFFFF", 0.06)]),
+    3: dict(base=("#21503F", "#16342A", "#0C1D17"),
+            glows=[(420, 290, 290, "#3FC08A", 0.44), (70, 40, 260, "#9FD66E", 0.30),
+                   (250, 150, 170, "#D9F7C8", 0.09)],
+            ribbons=[(180, 34, "#B4F0C8", 0.20), (214, 28, "#FFFFFF", 0.08)],
+            lights="#DFFBE0"),
     # 4 plum
-    4: dict(base=("#45244F", "#2E1836", "#1A0E20"),
-            blobs=[(430, 70, 240, "#C15FC9", 0.33), (80, 260, 230, "#6E3AA8", 0.34),
-                   (250, 200, 140, "#FFB3F0", 0.07)],
-            ribbons=[(195, 38, "#F0B2F0", 0.14), (228, 26, "#FFFFFF", 0.06)]),
+    4: dict(base=("#532A5E", "#351B3F", "#1C0F23"),
+            glows=[(440, 60, 290, "#D867D8", 0.46), (60, 280, 260, "#7340C8", 0.46),
+                   (250, 200, 160, "#FFB8EC", 0.09)],
+            ribbons=[(195, 38, "#F7BFF4", 0.20), (228, 26, "#FFFFFF", 0.08)],
+            lights="#FFD6F6"),
     # 5 lagoon teal
-    5: dict(base=("#154750", "#0F3036", "#091C20"),
-            blobs=[(110, 70, 240, "#37B8C4", 0.33), (430, 250, 230, "#1F7C9E", 0.35),
-                   (300, 130, 150, "#B5F4F0", 0.09)],
-            ribbons=[(205, 32, "#A5ECEB", 0.15), (235, 24, "#FFFFFF", 0.06)]),
+    5: dict(base=("#17535C", "#10383F", "#091F24"),
+            glows=[(100, 50, 290, "#2FD0D0", 0.44), (450, 270, 270, "#2378C8", 0.46),
+                   (310, 120, 170, "#BFFAF2", 0.11)],
+            ribbons=[(205, 32, "#AFF3EE", 0.20), (235, 24, "#FFFFFF", 0.08)],
+            lights="#D8FFFA"),
     # 6 rose
-    6: dict(base=("#55202F", "#391621", "#200C13"),
-            blobs=[(400, 50, 250, "#E5607E", 0.33), (90, 280, 230, "#9E2F52", 0.33),
-                   (220, 130, 140, "#FFC4CF", 0.08)],
-            ribbons=[(190, 36, "#FFB8C6", 0.14), (222, 28, "#FFFFFF", 0.06)]),
+    6: dict(base=("#652638", "#431927", "#240D15"),
+            glows=[(410, 40, 290, "#FF6F8C", 0.46), (70, 290, 260, "#B03080", 0.40),
+                   (220, 130, 160, "#FFD0D8", 0.10)],
+            ribbons=[(190, 36, "#FFC2CE", 0.20), (222, 28, "#FFFFFF", 0.08)],
+            lights="#FFE0E6"),
     # 7 slate and brass
-    7: dict(base=("#3B4148", "#2A2F35", "#191C20"),
-            blobs=[(90, 40, 240, "#8FA3B8", 0.26), (440, 280, 220, "#D8A653", 0.24),
-                   (300, 150, 160, "#FFFFFF", 0.05)],
-            ribbons=[(200, 30, "#E8CC8E", 0.14), (228, 26, "#C8D6E6", 0.08)]),
+    7: dict(base=("#424951", "#2E343B", "#1A1D22"),
+            glows=[(80, 30, 290, "#9FB6D0", 0.34), (450, 290, 260, "#E6B25A", 0.36),
+                   (300, 150, 180, "#FFFFFF", 0.06)],
+            ribbons=[(200, 30, "#F0D498", 0.20), (228, 26, "#D0DEEE", 0.10)],
+            lights="#F6E6C4"),
     # 8 indigo with an aurora
-    8: dict(base=("#272356", "#1A173C", "#0E0D24"),
-            blobs=[(380, 40, 250, "#5B54D6", 0.36), (120, 250, 220, "#2F8C8A", 0.28),
-                   (270, 120, 150, "#9BF0D0", 0.10)],
-            ribbons=[(170, 44, "#9BF0D0", 0.18), (205, 34, "#B9B2FF", 0.10)]),
+    8: dict(base=("#2C2766", "#1D1946", "#0F0E28"),
+            glows=[(380, 20, 290, "#6A5CFF", 0.50), (110, 260, 260, "#22A89A", 0.40),
+                   (270, 120, 170, "#A8FFDD", 0.12)],
+            ribbons=[(170, 44, "#A8FFDD", 0.22), (205, 34, "#C4BCFF", 0.12)],
+            lights="#D6FFF0"),
 }
 
 
-def ribbon(y, amp, phase):
-    """One smooth band across the picture, as a closed shape between two curves."""
-    def curve(y0, a, ph):
-        return (f"M-20 {f(y0)} C 120 {f(y0 - a * math.cos(ph))} 220 {f(y0 + a)} 300 {f(y0)} "
-                f"S 470 {f(y0 - a * 1.2)} 560 {f(y0 - a * 0.4)}")
-    top = curve(y, amp, phase)
-    bottom_y = y + 14
-    # the lower edge is traced back from right to left
-    back = (f"L560 {f(bottom_y - amp * 0.3)} C 470 {f(bottom_y - amp)} 380 {f(bottom_y + 4)} "
-            f"300 {f(bottom_y + 2)} S 120 {f(bottom_y - amp * 0.6)} -20 {f(bottom_y + 6)} Z")
-    return top + " " + back
+def ribbon_edges(y, amp, phase):
+    """The upper and lower edge of one smooth band across the picture."""
+    top = (f"M-20 {f(y)} C 120 {f(y - amp * math.cos(phase))} 220 {f(y + amp)} 300 {f(y)} "
+           f"S 470 {f(y - amp * 1.2)} 560 {f(y - amp * 0.4)}")
+    yb = y + 16
+    back = (f"L560 {f(yb - amp * 0.3)} C 470 {f(yb - amp)} 380 {f(yb + 4)} "
+            f"300 {f(yb + 2)} S 120 {f(yb - amp * 0.6)} -20 {f(yb + 6)} Z")
+    return top, top + " " + back
 
 
 def background(n, spec):
+    rnd = random.Random(1000 + n)
     b = spec["base"]
     out = [
         '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 520 315" width="1040" height="630">',
@@ -199,12 +207,13 @@ def background(n, spec):
         f'<stop offset="0" stop-color="{b[0]}"/><stop offset="0.55" stop-color="{b[1]}"/>',
         f'<stop offset="1" stop-color="{b[2]}"/></linearGradient>',
     ]
-    for i, (cx, cy, r, col, op) in enumerate(spec["blobs"]):
+    for i, (cx, cy, r, col, op) in enumerate(spec["glows"]):
         out += [
-            f'<radialGradient id="blob{i}" cx="{cx}" cy="{cy}" r="{r}" '
+            f'<radialGradient id="glow{i}" cx="{cx}" cy="{cy}" r="{r}" '
             'gradientUnits="userSpaceOnUse">',
             f'<stop offset="0" stop-color="{col}" stop-opacity="{op}"/>',
-            f'<stop offset="0.45" stop-color="{col}" stop-opacity="{op * 0.45:.3f}"/>',
+            f'<stop offset="0.3" stop-color="{col}" stop-opacity="{op * 0.62:.3f}"/>',
+            f'<stop offset="0.62" stop-color="{col}" stop-opacity="{op * 0.22:.3f}"/>',
             f'<stop offset="1" stop-color="{col}" stop-opacity="0"/></radialGradient>',
         ]
     for i, (_, _, col, op) in enumerate(spec["ribbons"]):
@@ -213,36 +222,61 @@ def background(n, spec):
             'gradientUnits="userSpaceOnUse">',
             f'<stop offset="0" stop-color="{col}" stop-opacity="0"/>',
             f'<stop offset="0.35" stop-color="{col}" stop-opacity="{op}"/>',
-            f'<stop offset="0.7" stop-color="{col}" stop-opacity="{op * 0.6:.3f}"/>',
+            f'<stop offset="0.72" stop-color="{col}" stop-opacity="{op * 0.55:.3f}"/>',
             f'<stop offset="1" stop-color="{col}" stop-opacity="0"/></linearGradient>',
+            f'<linearGradient id="edge{i}" x1="0" y1="0" x2="520" y2="0" '
+            'gradientUnits="userSpaceOnUse">',
+            f'<stop offset="0.05" stop-color="{col}" stop-opacity="0"/>',
+            f'<stop offset="0.4" stop-color="{col}" stop-opacity="{min(1, op * 1.5):.3f}"/>',
+            f'<stop offset="0.95" stop-color="{col}" stop-opacity="0"/></linearGradient>',
         ]
     out += [
+        '<radialGradient id="light" cx="0.5" cy="0.5" r="0.5" gradientUnits="objectBoundingBox" '
+        'fx="0.5" fy="0.5">',
+        f'<stop offset="0" stop-color="{spec["lights"]}" stop-opacity="0.5"/>',
+        f'<stop offset="0.7" stop-color="{spec["lights"]}" stop-opacity="0.28"/>',
+        f'<stop offset="1" stop-color="{spec["lights"]}" stop-opacity="0"/></radialGradient>',
         # veils: the bars at the top and bottom stay dark enough for white text and glyphs
         '<linearGradient id="veilTop" x1="0" y1="0" x2="0" y2="70" gradientUnits="userSpaceOnUse">',
-        '<stop offset="0" stop-color="#000000" stop-opacity="0.38"/>',
-        '<stop offset="0.64" stop-color="#000000" stop-opacity="0.16"/>',
+        '<stop offset="0" stop-color="#000000" stop-opacity="0.34"/>',
+        '<stop offset="0.64" stop-color="#000000" stop-opacity="0.12"/>',
         '<stop offset="1" stop-color="#000000" stop-opacity="0"/></linearGradient>',
         '<linearGradient id="veilBottom" x1="0" y1="190" x2="0" y2="315" '
         'gradientUnits="userSpaceOnUse">',
         '<stop offset="0" stop-color="#000000" stop-opacity="0"/>',
-        '<stop offset="1" stop-color="#000000" stop-opacity="0.34"/></linearGradient>',
+        '<stop offset="1" stop-color="#000000" stop-opacity="0.36"/></linearGradient>',
         '<radialGradient id="vignette" cx="260" cy="150" r="330" gradientUnits="userSpaceOnUse">',
         '<stop offset="0.55" stop-color="#000000" stop-opacity="0"/>',
-        '<stop offset="1" stop-color="#000000" stop-opacity="0.32"/></radialGradient>',
+        '<stop offset="1" stop-color="#000000" stop-opacity="0.34"/></radialGradient>',
         "</defs>",
         '<rect width="520" height="315" fill="url(#base)"/>',
     ]
-    for i in range(len(spec["blobs"])):
-        out.append(f'<rect width="520" height="315" fill="url(#blob{i})"/>')
-    for i, (y, amp, _, _) in enumerate(spec["ribbons"]):
-        out.append(f'<path d="{ribbon(y, amp, 0.6 + i * 0.9 + n * 0.37)}" fill="url(#rib{i})"/>')
-    # a few faint rings of light, like a speaker's cone seen from far away
-    cx, cy = spec["blobs"][0][0], spec["blobs"][0][1]
-    for k, r in enumerate((70, 112, 160)):
+    # each glow is painted only where it shows: its gradient ends at its radius
+    for i, (cx, cy, r, _, _) in enumerate(spec["glows"]):
+        out.append(f'<circle cx="{cx}" cy="{cy}" r="{r}" fill="url(#glow{i})"/>')
+    # faint rings of light around the main glow, like a speaker's cone seen from far away
+    cx, cy = spec["glows"][0][0], spec["glows"][0][1]
+    for k, r in enumerate((64, 104, 150, 202)):
         out.append(
             f'<circle cx="{cx}" cy="{cy}" r="{r}" fill="none" stroke="#FFFFFF" '
-            f'stroke-opacity="{0.055 - k * 0.014:.3f}" stroke-width="0.8"/>'
+            f'stroke-opacity="{0.07 - k * 0.015:.3f}" stroke-width="0.7"/>'
         )
+    for i, (y, amp, _, _) in enumerate(spec["ribbons"]):
+        edge, band = ribbon_edges(y, amp, 0.6 + i * 0.9 + n * 0.37)
+        out.append(f'<path d="{band}" fill="url(#rib{i})"/>')
+        out.append(f'<path d="{edge}" fill="none" stroke="url(#edge{i})" stroke-width="0.7"/>')
+    # out-of-focus lights, mostly small, drifting along the upper half
+    placed = 0
+    while placed < 11:
+        r = rnd.choice((2.5, 3.5, 4.5, 6, 8, 11))
+        x = rnd.uniform(20, 500)
+        y = rnd.uniform(40, 190) if rnd.random() < 0.75 else rnd.uniform(190, 290)
+        op = rnd.uniform(0.14, 0.34) * (0.7 if r > 7 else 1)
+        if 175 - r < x < 465 + r and 105 - r < y < 230 + r:
+            continue  # not behind the singer and the song name
+        placed += 1
+        out.append(f'<circle cx="{f(x)}" cy="{f(y)}" r="{r}" fill="url(#light)" '
+                   f'opacity="{op:.2f}"/>')
     out += [
         '<rect width="520" height="315" fill="url(#vignette)"/>',
         '<rect width="520" height="70" fill="url(#veilTop)"/>',

@@ -19,6 +19,7 @@
 #include "audiolib/Error.h"
 #include "audiolib/Input.h"
 #include "audiolib/OutputClock.h"
+#include "audiolib/ReadGuard.h"
 
 namespace melvo::audiolib {
 
@@ -33,6 +34,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   const DWORD flags;
   const std::string name;
   bool isFile = true;
+  ReadGuard readGuard;             // before the source and the decoder that read through it
   std::unique_ptr<NetSource> net;  // before `decoder`: the container reads through it
   std::unique_ptr<Decoder> decoder;
   int64_t fileSize = -1;

@@ -146,6 +146,13 @@ TEST_F(PicturesTest, CacheRendersOncePerSizeAndRatio) {
   EXPECT_EQ(Pictures::CachedCount(), held + 1);
   // the list's glyphs come from the same cache
   EXPECT_EQ(Pictures::Glyph(7, 0, 2.0).cacheKey(), Pictures::Glyph(7, 48, 2.0).cacheKey());
+  // forgetting the cache leaves handed-out images intact; the next request renders the same
+  Pictures::ClearCache();
+  EXPECT_EQ(Pictures::CachedCount(), 0);
+  EXPECT_FALSE(a.isNull());
+  const QImage again = Pictures::Picture(TPicture::Artist, {}, 2.0);
+  EXPECT_NE(again.cacheKey(), a.cacheKey());
+  EXPECT_EQ(again, a);
 }
 
 TEST_F(PicturesTest, GlyphsAreWhiteStrokesOnTransparent) {
@@ -173,8 +180,10 @@ TEST_F(PicturesTest, GlyphsAreWhiteStrokesOnTransparent) {
 }
 
 TEST_F(PicturesTest, BackgroundsAreOpaqueAndDarkEnoughForWhiteText) {
-  // places where the window writes white text: the top bar, the singer and song lines, the times
-  const QRect textAreas[] = {{0, 0, 520, 44}, {187, 117, 266, 100}, {132, 281, 200, 21}};
+  // places where the window writes white text: the top bar, the singer and song lines, the times,
+  // and the play list, whose entries may stand anywhere below the bar
+  const QRect textAreas[] = {
+      {0, 0, 520, 44}, {187, 117, 266, 100}, {132, 281, 200, 21}, {0, 44, 520, 271}};
   for (int n = 0; n <= 8; ++n) {
     const QImage bg = Pictures::Picture(Pictures::Background(n), {}, 1.0);
     EXPECT_EQ(qAlpha(bg.pixel(0, 0)), 255);

@@ -162,6 +162,33 @@ int Icons(QPainter& p, int y) {
   return y + 610;
 }
 
+// Small pictures blown up without smoothing, to judge them pixel by pixel: the disc at 3×, the
+// application icon at 16 and 24 px, two top-bar glyphs at 20 px, the thumbnails at 16 px.
+int Details(QPainter& p, int y) {
+  Title(p, y + 30,
+        QStringLiteral("Details: disc rendered at 3×; icon 16/24 px, glyphs 20 px, thumbnails 16 "
+                       "px enlarged ×8"));
+  y += 50;
+  p.fillRect(QRect(40, y, 2200, 340), kTile);
+  Pixels(p, QPointF(50, y + 12), Pictures::Picture(TPicture::Disc, {}, 3.0));
+  auto blown = [&](const QImage& im, int x) {
+    QImage one = im;
+    one.setDevicePixelRatio(1);
+    p.drawImage(QRect(x, y + 12, one.width() * 8, one.height() * 8), one);
+    return x + one.width() * 8 + 20;
+  };
+  int x = 400;
+  x = blown(Pictures::Picture(TPicture::AppIcon, {16, 16}, 1.0), x);
+  x = blown(Pictures::Picture(TPicture::AppIcon, {24, 24}, 1.0), x);
+  x = blown(Pictures::Glyph(13, 20, 1.0), x);
+  x = blown(Pictures::Glyph(20, 20, 1.0), x);
+  p.fillRect(QRect(x, y, 1000, 150), QColor(0xEE, 0xEE, 0xEE));
+  for (TPicture w :
+       {TPicture::ThumbPlay, TPicture::ThumbPause, TPicture::ThumbNext, TPicture::ThumbRandom})
+    x = blown(Pictures::Picture(w, {}, 1.0), x);
+  return y + 360;
+}
+
 // A rough arrangement of the now-playing and list views at 2×, only to judge the pictures
 // together; the real window is drawn by the scene.
 QImage Mock(int background, bool playing) {
@@ -232,13 +259,13 @@ int Mocks(QPainter& p, int y) {
 }  // namespace
 
 QImage DrawContactSheet(QList<QRect>* sections) {
-  QImage sheet(2300, 6400, QImage::Format_ARGB32_Premultiplied);
+  QImage sheet(2300, 6800, QImage::Format_ARGB32_Premultiplied);
   sheet.fill(kSheet);
   QPainter p(&sheet);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
   int y = 10;
-  for (auto* section : {Glyphs, Backgrounds, Pictures_, Icons, Large, Mocks}) {
+  for (auto* section : {Glyphs, Backgrounds, Pictures_, Icons, Details, Large, Mocks}) {
     const int top = y;
     y = section(p, y);
     if (sections) sections->append(QRect(0, top, sheet.width(), y - top));
