@@ -251,8 +251,9 @@ def background(n, spec):
         "</defs>",
         '<rect width="520" height="315" fill="url(#base)"/>',
     ]
-    for i in range(len(spec["glows"])):
-        out.append(f'<rect width="520" height="315" fill="url(#glow{i})"/>')
+    # each glow is painted only where it shows: its gradient ends at its radius
+    for i, (cx, cy, r, _, _) in enumerate(spec["glows"]):
+        out.append(f'<circle cx="{cx}" cy="{cy}" r="{r}" fill="url(#glow{i})"/>')
     # faint rings of light around the main glow, like a speaker's cone seen from far away
     cx, cy = spec["glows"][0][0], spec["glows"][0][1]
     for k, r in enumerate((64, 104, 150, 202)):

@@ -47,10 +47,12 @@ TvxAnimation::~TvxAnimation() {
   if (TvxAniThread::Exists()) TvxAniThread::Instance().Remove(this);
 }
 
+// Only the parent's own Visible counts, not its ancestors': hiding a whole face (the flip hides
+// `RectangleRoot`) leaves the animations inside it running, as the disc's turning must.
 bool TvxAnimation::ParentHidden() const {
   TvxObject* parent = Parent();
-  if (!parent || !parent->AsVisual()) return false;
-  return !parent->IsVisibleInTree();
+  TvxVisualObject* visual = parent ? parent->AsVisual() : nullptr;
+  return visual && !visual->Visible();
 }
 
 float TvxAnimation::NormalizedTime() const {

@@ -13,7 +13,6 @@
 #include "online/Version.h"
 #include "online/Workers.h"
 #include "online/common.h"
-#include "shell/WinVerUtils.h"
 #include "window/unitMain.h"
 
 namespace {
@@ -21,12 +20,6 @@ namespace {
 std::optional<bool>& TrayOverride() {
   static std::optional<bool> value;
   return value;
-}
-
-bool IsWindows7() {
-  std::string name;
-  GetWindowsVersionName(name);
-  return name == "Windows 7";
 }
 
 }  // namespace

@@ -183,4 +183,8 @@ int CachedCount() {
   return int(Cache().size());
 }
 
+void ClearCache() {
+  Cache().clear();
+}
+
 }  // namespace Pictures

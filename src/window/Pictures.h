@@ -69,7 +69,8 @@ QIcon ThumbIcon(TPicture which);
 
 // The SVG text of a picture, for tools that write it out (the icon theme's scalable icon).
 QByteArray Source(TPicture which);
-// Number of rendered images held (for tests and the curious).
+// Number of rendered images held, and forgetting them all (images handed out stay valid).
 int CachedCount();
+void ClearCache();
 
 }  // namespace Pictures

@@ -146,6 +146,13 @@ TEST_F(PicturesTest, CacheRendersOncePerSizeAndRatio) {
   EXPECT_EQ(Pictures::CachedCount(), held + 1);
   // the list's glyphs come from the same cache
   EXPECT_EQ(Pictures::Glyph(7, 0, 2.0).cacheKey(), Pictures::Glyph(7, 48, 2.0).cacheKey());
+  // forgetting the cache leaves handed-out images intact; the next request renders the same
+  Pictures::ClearCache();
+  EXPECT_EQ(Pictures::CachedCount(), 0);
+  EXPECT_FALSE(a.isNull());
+  const QImage again = Pictures::Picture(TPicture::Artist, {}, 2.0);
+  EXPECT_NE(again.cacheKey(), a.cacheKey());
+  EXPECT_EQ(again, a);
 }
 
 TEST_F(PicturesTest, GlyphsAreWhiteStrokesOnTransparent) {
