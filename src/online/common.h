@@ -1,6 +1,8 @@
 // The client's identity and its reports to the statistics and product web servers.
 // Texts are UTF-8. Every function here blocks until its request is done or has failed, and none
 // reports a failure: the servers' replies are never used.
+// Sources: SystemProbes.cpp (adapter, host address, version record), common.cpp (client id,
+// program file), Registration.cpp (sign code, registration), Reports.cpp (reports, feedback).
 #pragma once
 
 #include <string>
