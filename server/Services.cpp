@@ -17,6 +17,7 @@
 #include <set>
 #include <thread>
 
+#include "Ranges.h"
 #include "online/common.h"
 
 namespace services {
@@ -24,6 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Fields = std::vector<std::pair<std::string, std::string>>;
+
+constexpr size_t kMaxBodyBytes = 1 << 20;
 
 std::string NowUtc() {
   const std::time_t now = std::time(nullptr);
@@ -86,9 +89,12 @@ std::string MimeOf(const std::string& path) {
 // Every received request goes into one table; bound parameters keep any text safe.
 class Store {
  public:
-  bool Open(const std::string& path) {
+  // lockWaitMs: how long a write waits for another connection's lock before it fails.
+  bool Open(const std::string& path, int lockWaitMs) {
     if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) return false;
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, lockWaitMs);
+    // Readers (a --dump while the services run) then never hold up a write.
+    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     return sqlite3_exec(db_,
                         "CREATE TABLE IF NOT EXISTS received (id INTEGER PRIMARY KEY, at TEXT, "
                         "service TEXT, kind TEXT, target TEXT, fields TEXT, note TEXT)",
@@ -97,7 +103,8 @@ class Store {
   ~Store() {
     if (db_) sqlite3_close(db_);
   }
-  void Add(const std::string& service, const std::string& kind, const std::string& target,
+  // Whether the row is stored.
+  bool Add(const std::string& service, const std::string& kind, const std::string& target,
            const Fields& fields, const std::string& note) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& [n, v] : fields) list.push_back({n, v});
@@ -108,13 +115,16 @@ class Store {
     if (sqlite3_prepare_v2(db_,
                            "INSERT INTO received (at, service, kind, target, fields, note) "
                            "VALUES (?, ?, ?, ?, ?, ?)",
-                           -1, &st, nullptr) != SQLITE_OK)
-      return;
+                           -1, &st, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(st);
+      return false;
+    }
     const std::string* texts[] = {&at, &service, &kind, &target, &json, &note};
     for (int i = 0; i < 6; ++i)
       sqlite3_bind_text(st, i + 1, texts[i]->c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_step(st);
+    const bool stored = sqlite3_step(st) == SQLITE_DONE;
     sqlite3_finalize(st);
+    return stored;
   }
 
  private:
@@ -232,12 +242,13 @@ struct MelvoServices::Impl {
       const Fields fields = ParseForm(req.body);
       if (QueryParam(req, "s") == "/Count/sign.html") {
         const bool ok = SignMatchesAnyToken(fields);
-        store.Add("stat", "sign", req.target, fields, ok ? "sign ok" : "sign bad");
+        if (!Acknowledge(store.Add("stat", "sign", req.target, fields, ok ? "sign ok" : "sign bad"),
+                         res))
+          return;
         res.status = ok ? 200 : 403;
         res.set_content(ok ? "1" : "0", "text/plain");
       } else if (QueryParam(req, "m") == "Index" && QueryParam(req, "a") == "tjOper") {
-        store.Add("stat", "report", req.target, fields, "");
-        res.set_content("1", "text/plain");
+        Acknowledge(store.Add("stat", "report", req.target, fields, ""), res);
       } else {
         NotFound("stat", req, res);
       }
@@ -252,21 +263,19 @@ struct MelvoServices::Impl {
           "text/html; charset=utf-8");
     });
     web.Post("/player", [this](const httplib::Request& req, httplib::Response& res) {
-      store.Add("web", "listening", req.target, ParseForm(req.body), "");
-      res.set_content("1", "text/plain");
+      Acknowledge(store.Add("web", "listening", req.target, ParseForm(req.body), ""), res);
     });
     web.Post("/index.php", [this](const httplib::Request& req, httplib::Response& res) {
       if (QueryParam(req, "m") != "question" || QueryParam(req, "a") != "suggest")
         return NotFound("web", req, res);
-      store.Add("web", "feedback", req.target, ParseForm(req.body), "");
-      res.set_content("1", "text/plain");
+      Acknowledge(store.Add("web", "feedback", req.target, ParseForm(req.body), ""), res);
     });
     web.Get("/player-check_version", [this](const httplib::Request& req, httplib::Response& res) {
       store.Add("web", "check", req.target, QueryFields(req), "");
       std::string url = config.downloadUrl;
       if (url.empty())
-        url = "http://" + HostOf(req, config.web, webPort) + "/download/melvo-" +
-              config.latestVersion + ".tar.gz";
+        url = "http://" + PublicAddress(config.webPublic, config.web, webPort) +
+              "/download/melvo-" + config.latestVersion + ".tar.gz";
       const nlohmann::json reply = {{"data", {{"version", config.latestVersion}, {"d_url", url}}}};
       res.set_content(reply.dump(), "application/json");
     });
@@ -288,7 +297,7 @@ struct MelvoServices::Impl {
       for (size_t i = 0; i < songs.size(); ++i)
         if (LowerAscii(songs[i].name).find(needle) != std::string::npos) hits.push_back(i);
       constexpr size_t kPageSize = 20;
-      const std::string host = HostOf(req, config.search, searchPort);
+      const std::string host = PublicAddress(config.searchPublic, config.search, searchPort);
       nlohmann::json list = nlohmann::json::array();
       for (size_t k = size_t(page) * kPageSize; k < hits.size() && list.size() < kPageSize; ++k) {
         const IndexedSong& s = songs[hits[k]];
@@ -313,25 +322,61 @@ struct MelvoServices::Impl {
                  }
                  store.Add("search", "music", req.target, {}, req.get_header_value("Range"));
                  if (index >= songs.size()) return NotFound("search", req, res, false);
-                 ServeFile(songs[index].path, res);
+                 ServeFile(songs[index].path, req, res);
                });
   }
 
-  static void ServeFile(const std::string& path, httplib::Response& res) {
+  // What the client sent is acknowledged only once it is stored; otherwise the client learns
+  // that it failed (a locked or broken database answers 503).
+  static bool Acknowledge(bool stored, httplib::Response& res) {
+    if (stored) {
+      res.set_content("1", "text/plain");
+    } else {
+      res.status = 503;
+      res.set_content("0", "text/plain");
+    }
+    return stored;
+  }
+
+  // One file, whole or the one range asked for. The library's own handling of ranges answers a
+  // first byte past the end with a bogus 206, so ranges are answered here and the library's copy
+  // of them dropped (the request object is the server's own, not a constant one).
+  static void ServeFile(const std::string& path, const httplib::Request& req,
+                        httplib::Response& res) {
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     if (ec) {
       res.status = 404;
       return;
     }
+    const RangeAnswer range =
+        req.has_header("Range") ? AnswerRange(req.get_header_value("Range"), size) : RangeAnswer{};
+    const_cast<httplib::Request&>(req).ranges.clear();
+    res.set_header("Accept-Ranges", "bytes");
+    const std::string total = std::to_string(size);
+    uint64_t first = 0, length = size;
+    if (range.kind == RangeAnswer::Kind::Unsatisfiable) {
+      res.status = 416;
+      res.set_header("Content-Range", "bytes */" + total);
+      return;
+    }
+    if (range.kind == RangeAnswer::Kind::Part) {
+      first = range.first;
+      length = range.length;
+      res.status = 206;
+      res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" +
+                                          std::to_string(first + length - 1) + "/" + total);
+    } else {
+      res.status = 200;
+    }
     auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
-    res.set_content_provider(static_cast<size_t>(size), MimeOf(path),
-                             [file](size_t offset, size_t length, httplib::DataSink& sink) {
+    res.set_content_provider(static_cast<size_t>(length), MimeOf(path),
+                             [file, first](size_t offset, size_t want, httplib::DataSink& sink) {
                                char buf[64 * 1024];
                                file->clear();
-                               file->seekg(static_cast<std::streamoff>(offset));
-                               const size_t want = std::min(length, sizeof buf);
-                               file->read(buf, static_cast<std::streamsize>(want));
+                               file->seekg(static_cast<std::streamoff>(first + offset));
+                               file->read(buf,
+                                          static_cast<std::streamsize>(std::min(want, sizeof buf)));
                                const auto got = static_cast<size_t>(file->gcount());
                                if (got == 0) return false;
                                sink.write(buf, got);
@@ -345,15 +390,34 @@ struct MelvoServices::Impl {
     res.status = 404;
   }
 
-  static std::string HostOf(const httplib::Request& req, const Endpoint& e, int port) {
-    const std::string host = req.get_header_value("Host");
-    return host.empty() ? e.address + ":" + std::to_string(port) : host;
+  // Where clients reach a service: the configured public address, else the bound one (a
+  // wildcard address there means this machine). Never the request's Host header, which any
+  // client may forge to point other clients elsewhere.
+  static std::string PublicAddress(const std::string& configured, const Endpoint& e, int port) {
+    if (!configured.empty()) return configured;
+    const bool wildcard = e.address.empty() || e.address == "0.0.0.0" || e.address == "::";
+    return (wildcard ? std::string("127.0.0.1") : e.address) + ":" + std::to_string(port);
+  }
+
+  // A body longer than the cap is refused before a byte of it is read: otherwise the server
+  // would read (and drop) whatever length a client names before answering.
+  static httplib::Server::HandlerResponse RefuseLongBodies(const httplib::Request& req,
+                                                           httplib::Response& res) {
+    if (!req.has_header("Content-Length")) return httplib::Server::HandlerResponse::Unhandled;
+    const std::string text = req.get_header_value("Content-Length");
+    const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    if (digits && (text.size() < 10 && std::stoul(text) <= kMaxBodyBytes))
+      return httplib::Server::HandlerResponse::Unhandled;
+    res.status = digits ? 413 : 400;
+    res.set_header("Connection", "close");  // the unread body must not be taken for a request
+    return httplib::Server::HandlerResponse::Handled;
   }
 
   static bool Bind(httplib::Server& server, const Endpoint& e, int& port) {
     server.set_read_timeout(5, 0);
     server.set_write_timeout(5, 0);
-    server.set_payload_max_length(1 << 20);
+    server.set_payload_max_length(kMaxBodyBytes);
+    server.set_pre_routing_handler(RefuseLongBodies);
     // Quick restarts yes, but never two servers sharing one port.
     server.set_socket_options([](socket_t sock) {
       int yes = 1;
@@ -389,7 +453,7 @@ void WaitUntilRunning(const httplib::Server& server) {
 
 bool MelvoServices::Start() {
   Impl& m = *impl_;
-  if (!m.store.Open(m.config.databasePath)) return false;
+  if (!m.store.Open(m.config.databasePath, m.config.lockWaitMs)) return false;
   m.songs = IndexMusicFolder(m.config.musicFolder);
   m.RouteStatistics();
   m.RouteWeb();
@@ -425,54 +489,6 @@ int MelvoServices::searchPort() const {
 }
 size_t MelvoServices::songCount() const {
   return impl_->songs.size();
-}
-
-std::vector<ReceivedRow> ReadReceived(const std::string& databasePath) {
-  std::vector<ReceivedRow> rows;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(databasePath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return rows;
-  }
-  sqlite3_busy_timeout(db, 5000);
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT id, at, service, kind, target, fields, note FROM received "
-                         "ORDER BY id",
-                         -1, &st, nullptr) == SQLITE_OK) {
-    auto text = [st](int col) {
-      const auto* p = sqlite3_column_text(st, col);
-      return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
-    };
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      ReceivedRow row;
-      row.id = sqlite3_column_int64(st, 0);
-      row.at = text(1);
-      row.service = text(2);
-      row.kind = text(3);
-      row.target = text(4);
-      const auto list = nlohmann::json::parse(text(5), nullptr, false);
-      if (list.is_array())
-        for (const auto& pair : list)
-          if (pair.is_array() && pair.size() == 2 && pair[0].is_string() && pair[1].is_string())
-            row.fields.emplace_back(pair[0].get<std::string>(), pair[1].get<std::string>());
-      row.note = text(6);
-      rows.push_back(std::move(row));
-    }
-  }
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  return rows;
-}
-
-void DumpReceived(const std::string& databasePath, std::ostream& out) {
-  for (const auto& row : ReadReceived(databasePath)) {
-    out << row.id << '\t' << row.at << '\t' << row.service << '\t' << row.kind << '\t'
-        << row.target;
-    for (const auto& [n, v] : row.fields) out << '\t' << n << '=' << v;
-    if (!row.note.empty()) out << "\t[" << row.note << ']';
-    out << '\n';
-  }
 }
 
 }  // namespace services

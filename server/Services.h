@@ -23,8 +23,13 @@ struct ServicesConfig {
   Endpoint search{"127.0.0.1", 8783};
   std::string musicFolder;  // indexed once at start; empty: no songs
   std::string databasePath = "melvo-services.db3";
+  int lockWaitMs = 2000;  // a write waits this long for another connection's lock, then fails
   std::string latestVersion = "5.0.4.227";
   std::string downloadUrl;  // empty: an address on the product web server
+  // host[:port] by which clients reach the search service and the product web server, for the
+  // addresses the services hand out; empty: the bound address (127.0.0.1 for a wildcard one).
+  std::string searchPublic;
+  std::string webPublic;
 };
 
 // One stored request.
@@ -41,7 +46,11 @@ struct ReceivedRow {
 
 // Reads every stored row of a database file, oldest first.
 std::vector<ReceivedRow> ReadReceived(const std::string& databasePath);
+// One line per row, fields separated by tabs. Control characters, line separators, backslashes
+// and bytes that are not UTF-8 are written as escapes (\n, \t, \\, \x1B, \u2028), so a stored
+// text can never forge a line or a field.
 void DumpReceived(const std::string& databasePath, std::ostream& out);
+std::string EscapeForDump(const std::string& text);
 
 // Decodes "a=1&b=%20" keeping the order; "+" is a plus sign.
 std::vector<std::pair<std::string, std::string>> ParseForm(const std::string& body);

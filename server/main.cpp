@@ -23,6 +23,9 @@ void PrintUsage() {
          "  --db FILE           where received requests are stored (default melvo-services.db3)\n"
          "  --latest VERSION    version named by the version check (default 5.0.4.227)\n"
          "  --download-url URL  download address named by the version check\n"
+         "  --public-search HOST[:PORT]  address of the search service in the play addresses\n"
+         "  --public-web HOST[:PORT]     address of the product web server in the download\n"
+         "                      address (default: the bound address; 127.0.0.1 for 0.0.0.0)\n"
          "  --dump              list everything stored and end\n";
 }
 
@@ -79,6 +82,10 @@ int main(int argc, char** argv) {
       config.latestVersion = value();
     } else if (arg == "--download-url") {
       config.downloadUrl = value();
+    } else if (arg == "--public-search") {
+      config.searchPublic = value();
+    } else if (arg == "--public-web") {
+      config.webPublic = value();
     } else {
       ok = false;
     }

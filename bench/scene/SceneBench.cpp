@@ -69,7 +69,7 @@ void BM_WheelJumpOfLongList(benchmark::State& state) {
   canvas.Flush();
   int i = 0;
   for (auto _ : state) {
-    m.List->ScrollTo(float((i++ * 7919) % 10000) * 49);
+    m.List->ScrollTo(float((i++ * 7919) % 10000) * kSongHeight);
     canvas.Flush();
   }
   delete m.Scene;

@@ -1,5 +1,6 @@
 // Program entry: the start-up order matters (see each step).
 #include <QApplication>
+#include <QStringList>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -45,7 +46,9 @@ int main(int argc, char** argv) {
 
   int result = 0;
   {
-    TunitMain mainWindow;
+    QStringList params;
+    for (const std::string& arg : args) params << QString::fromStdString(arg);
+    TunitMain mainWindow(params);
     THandOffReceiver handOff;
     handOff.SetHandler([&mainWindow](const QString& text) { mainWindow.HandOffReceived(text); });
     handOff.Listen();

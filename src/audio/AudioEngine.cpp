@@ -75,16 +75,16 @@ void TStreamCreateURLThread::WaitFor() {
 }
 
 void TStreamCreateURLThread::Execute() {
-  FChan = audiolib::OpenFileStream(FSongPath);
+  FChan = libcalls::OpenFileStream(FSongPath);
   if (FChan == 0) {
     FEngine->PostToMainThread([engine = FEngine] { engine->SwitchToConnecting(); });
-    FChan = audiolib::OpenUrlStream(FSongPath, &TAudioEngine::StreamDownProc);
+    FChan = libcalls::OpenUrlStream(FSongPath, &TAudioEngine::StreamDownProc);
     // The library keeps its error code per thread, so it is read here, not on the main thread.
-    FErrorCode = FChan == 0 ? audiolib::LastError() : 0;
+    FErrorCode = FChan == 0 ? libcalls::LastError() : 0;
     if (FTerminated.load() && FChan != 0) {
-      audiolib::FreeStream(FChan);  // asked to end: the stream is never used
+      libcalls::FreeStream(FChan);  // asked to end: the stream is never used
       FChan = 0;
-      FErrorCode = audiolib::kOpeningCancelled;
+      FErrorCode = libcalls::kOpeningCancelled;
     }
   }
   FEngine->PostToMainThread([engine = FEngine] { engine->StreamCreateDone(); });
@@ -131,38 +131,38 @@ TAudioEngine::~TAudioEngine() {
   TMainThreadCalls::Instance().Discard(FId);  // calls still queued for this engine
   FContext.reset();
   StreamCreate.reset();
-  for (uint32_t p : FPlugins) audiolib::FreePlugin(p);
+  for (uint32_t p : FPlugins) libcalls::FreePlugin(p);
   if (FDeviceReady) {
-    audiolib::StopOutput();
-    audiolib::FreeDevice();  // frees every stream, also one a dropped opening left behind
+    libcalls::StopOutput();
+    libcalls::FreeDevice();  // frees every stream, also one a dropped opening left behind
   }
   if (gLiveEngineId.load() == FId) gLiveEngineId.store(0);
   if (gAudioEngine == this) gAudioEngine = nullptr;
 }
 
 void TAudioEngine::InitDevice(const std::string& _PluginPath) {
-  if ((audiolib::Version() >> 16) != kLibraryVersion24) {
+  if ((libcalls::Version() >> 16) != kLibraryVersion24) {
     RaiseFail(psEnded, aeWrongLibraryVersion);
     return;
   }
-  if (!audiolib::InitOutput(AppHWND)) {
+  if (!libcalls::InitOutput(AppHWND)) {
     RaiseFail(FPlayerState, aeDeviceInitFailed);
     return;
   }
   FDeviceReady = true;
   FExts = BaseDialogFilter;
   LoadPlugins(_PluginPath);
-  audiolib::ApplyNetworkSettings();
-  audiolib::StartOutput();
+  libcalls::ApplyNetworkSettings();
+  libcalls::StartOutput();
 }
 
 void TAudioEngine::LoadPlugins(const std::string& _PluginPath) {
   for (const std::string& name : FindPluginFiles(_PluginPath)) {
     // The file found is the file loaded: a bare name could resolve to another folder.
-    plug = audiolib::LoadPlugin(_PluginPath + name);
+    plug = libcalls::LoadPlugin(_PluginPath + name);
     if (plug == 0) continue;
     FPlugins.push_back(plug);
-    for (const std::string& patterns : audiolib::PluginPatterns(plug)) FExts += ";" + patterns;
+    for (const std::string& patterns : libcalls::PluginPatterns(plug)) FExts += ";" + patterns;
   }
 }
 
@@ -234,7 +234,7 @@ void TAudioEngine::Play(const std::string& FileName) {
     return;
   }
   FCurFileName = FileName;
-  audiolib::FreeStream(Channel);
+  libcalls::FreeStream(Channel);
   FAcceptEnd = false;
   StreamCreate = std::make_unique<TStreamCreateURLThread>(this, FileName);
 }
@@ -263,17 +263,17 @@ void TAudioEngine::StreamCreateDone() {
 }
 
 void TAudioEngine::ReadBitrate() {
-  auto size = static_cast<uint32_t>(audiolib::FileSize(Channel));
-  SongLength = static_cast<int64_t>(audiolib::LengthBytes(Channel));
-  auto seconds = static_cast<float>(audiolib::BytesToSeconds(Channel, SongLength));
+  auto size = static_cast<uint32_t>(libcalls::FileSize(Channel));
+  SongLength = static_cast<int64_t>(libcalls::LengthBytes(Channel));
+  auto seconds = static_cast<float>(libcalls::BytesToSeconds(Channel, SongLength));
   if (size != UINT32_MAX && seconds > 0)
     Fbitrate = static_cast<int32_t>(std::nearbyint(size / (125.0 * seconds) + 0.5));
 }
 
 void TAudioEngine::StartPlayback() {
-  audiolib::SetChannelVolume(Channel, FVolume);
-  audiolib::PlayChannel(Channel);
-  audiolib::SetEndSync(Channel, &TAudioEngine::EndSyncProc);
+  libcalls::SetChannelVolume(Channel, FVolume);
+  libcalls::PlayChannel(Channel);
+  libcalls::SetEndSync(Channel, &TAudioEngine::EndSyncProc);
   FAcceptEnd = true;
 }
 
@@ -281,46 +281,46 @@ void TAudioEngine::StartPlayback() {
 // Transport
 
 void TAudioEngine::Pause() {
-  audiolib::PauseChannel(Channel);
+  libcalls::PauseChannel(Channel);
   FPlayerState = psPaused;
   RaiseState(psPaused);
 }
 
 void TAudioEngine::UnPause() {
-  audiolib::PlayChannel(Channel);
+  libcalls::PlayChannel(Channel);
   FPlayerState = psPlaying;
   RaiseState(psPlaying);
 }
 
 void TAudioEngine::Stop() {
   if (StreamCreate) StreamCreate->Terminate();
-  audiolib::StopChannel(Channel);
+  libcalls::StopChannel(Channel);
   FPlayerState = psStopped;
   RaiseState(psStopped);
 }
 
 float TAudioEngine::GetSongPos() const {
-  uint64_t pos = audiolib::PositionBytes(Channel);
+  uint64_t pos = libcalls::PositionBytes(Channel);
   if (pos == UINT64_MAX) return 0;
-  return MillisecondsOrZero(audiolib::BytesToSeconds(Channel, pos));
+  return MillisecondsOrZero(libcalls::BytesToSeconds(Channel, pos));
 }
 
 float TAudioEngine::GetSongLen() const {
-  return MillisecondsOrZero(audiolib::BytesToSeconds(Channel, static_cast<uint64_t>(SongLength)));
+  return MillisecondsOrZero(libcalls::BytesToSeconds(Channel, static_cast<uint64_t>(SongLength)));
 }
 
 void TAudioEngine::SetSongPos(float SongPos) {
-  audiolib::SetPositionBytes(Channel, audiolib::SecondsToBytes(Channel, SongPos / 1000.0));
+  libcalls::SetPositionBytes(Channel, libcalls::SecondsToBytes(Channel, SongPos / 1000.0));
 }
 
 void TAudioEngine::SetVolume(float v) {
   FVolume = v;
-  audiolib::SetChannelVolume(Channel, v);
+  libcalls::SetChannelVolume(Channel, v);
 }
 
 void TAudioEngine::SetSysVolume(float v) {
   FGVolume = v;
-  audiolib::SetMasterVolume(v);
+  libcalls::SetMasterVolume(v);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -338,20 +338,20 @@ void TAudioEngine::OnTimer() {
 TWaveData TAudioEngine::GetWaveBuffer() const {
   if (FPlayerState != psPlaying) return NullWave;
   TWaveData wave{};
-  audiolib::ReadSamples(Channel, wave.data(), kRawSampleBytes);
+  libcalls::ReadSamples(Channel, wave.data(), kRawSampleBytes);
   return wave;
 }
 
 TFFTData TAudioEngine::GetFFTData() const {
   if (FPlayerState != psPlaying) return NullFFT;
   TFFTData fft{};
-  audiolib::ReadSpectrum(Channel, fft.data());
+  libcalls::ReadSpectrum(Channel, fft.data());
   fft[512] = 0;
   return fft;
 }
 
 void TAudioEngine::GetVULevel(int32_t& R, int32_t& L) const {
-  uint32_t level = audiolib::Level(Channel);
+  uint32_t level = libcalls::Level(Channel);
   if (level == UINT32_MAX) level = 0;  // the library's failure value, not a level
   L = static_cast<int32_t>(level & 0xFFFF);
   R = static_cast<int32_t>(level >> 16);
@@ -362,8 +362,8 @@ void TAudioEngine::GetVULevel(int32_t& R, int32_t& L) const {
 
 void TAudioEngine::CreateEqualizerFX() {
   for (size_t i = 0; i < EqParam.size(); ++i) {
-    EqParam[i] = audiolib::AddPeakingEq(Channel);
-    audiolib::SetEqParameters(EqParam[i],
+    EqParam[i] = libcalls::AddPeakingEq(Channel);
+    libcalls::SetEqParameters(EqParam[i],
                               {static_cast<float>(EQBands[i]), kEqBandwidthSemitones, 0.0f});
   }
 }
@@ -371,9 +371,9 @@ void TAudioEngine::CreateEqualizerFX() {
 void TAudioEngine::UpdateEq(const TEqPreset& aEqPreset) {
   CurPreset = aEqPreset;
   for (size_t i = 0; i < EqParam.size(); ++i) {
-    audiolib::EqParameters p = audiolib::GetEqParameters(EqParam[i]);
+    libcalls::EqParameters p = libcalls::GetEqParameters(EqParam[i]);
     p.fGain = static_cast<float>(aEqPreset[i]);
-    audiolib::SetEqParameters(EqParam[i], p);
+    libcalls::SetEqParameters(EqParam[i], p);
   }
 }
 
@@ -390,18 +390,18 @@ void TAudioEngine::ResetEqualizer() {
 
 TTags TAudioEngine::GetSongLength(const std::string& FileName) const {
   TTags tags;
-  uint32_t h = audiolib::OpenFileStreamWide(FileName);
+  uint32_t h = libcalls::OpenFileStream(FileName);
   if (h != 0) {
-    uint64_t bytes = audiolib::LengthBytes(h);
+    uint64_t bytes = libcalls::LengthBytes(h);
     // A failed measurement must not turn into a huge length.
     if (bytes != UINT64_MAX) {
-      float days = static_cast<float>(audiolib::BytesToSeconds(h, bytes)) / 86400.0f;
+      float days = static_cast<float>(libcalls::BytesToSeconds(h, bytes)) / 86400.0f;
       tags.Longtime = days >= 0 ? days : 0.0f;
     }
-    tags.Title = audiolib::ReadTag(h, "%TITL");
-    tags.Artist = audiolib::ReadTag(h, "%ARTI");
-    tags.Album = audiolib::ReadTag(h, "%ALBM");
+    tags.Title = libcalls::ReadTag(h, "%TITL");
+    tags.Artist = libcalls::ReadTag(h, "%ARTI");
+    tags.Album = libcalls::ReadTag(h, "%ALBM");
   }
-  audiolib::FreeStream(h);
+  libcalls::FreeStream(h);
   return tags;
 }

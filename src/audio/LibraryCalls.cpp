@@ -2,20 +2,7 @@
 
 #include "audiolib/AudioLib.h"
 
-namespace audiolib {
-
-namespace {
-constexpr DWORD kConfigNetPlaylist = 21;
-constexpr DWORD kConfigNetPrebuf = 15;
-constexpr DWORD kConfigNetTimeout = 11;
-constexpr DWORD kAttribVol = 2;
-constexpr DWORD kSyncEnd = 2;
-constexpr DWORD kFilePosEnd = 2;
-constexpr DWORD kPosByte = 0;
-constexpr DWORD kFxParamEq = 7;
-constexpr DWORD kDataFft1024 = 0x80000002;
-constexpr DWORD kUnicode = 0x80000000;
-}  // namespace
+namespace libcalls {
 
 const int32_t kOpeningCancelled = BASS_ERROR_UNKNOWN;
 
@@ -29,9 +16,9 @@ bool InitOutput(uint32_t window) {
 }
 
 void ApplyNetworkSettings() {
-  BASS_SetConfig(kConfigNetPlaylist, 1);
-  BASS_SetConfig(kConfigNetPrebuf, 0);
-  BASS_SetConfig(kConfigNetTimeout, 2000);
+  BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
+  BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
+  BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 2000);
 }
 
 void StartOutput() {
@@ -51,7 +38,7 @@ int32_t LastError() {
 }
 
 uint32_t LoadPlugin(const std::string& fileName) {
-  return BASS_PluginLoad(fileName.c_str(), kUnicode);
+  return BASS_PluginLoad(fileName.c_str(), BASS_UNICODE);
 }
 
 std::vector<std::string> PluginPatterns(uint32_t plugin) {
@@ -71,10 +58,6 @@ uint32_t OpenFileStream(const std::string& path) {
   return BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
 }
 
-uint32_t OpenFileStreamWide(const std::string& path) {
-  return BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, kUnicode);
-}
-
 uint32_t OpenUrlStream(const std::string& url, DownloadCallback onData) {
   return BASS_StreamCreateURL(url.c_str(), 0, 0, onData, nullptr);
 }
@@ -84,13 +67,13 @@ void FreeStream(uint32_t stream) {
 }
 
 uint64_t FileSize(uint32_t stream) {
-  return BASS_StreamGetFilePosition(stream, kFilePosEnd);
+  return BASS_StreamGetFilePosition(stream, BASS_FILEPOS_END);
 }
 uint64_t LengthBytes(uint32_t channel) {
-  return BASS_ChannelGetLength(channel, kPosByte);
+  return BASS_ChannelGetLength(channel, BASS_POS_BYTE);
 }
 uint64_t PositionBytes(uint32_t channel) {
-  return BASS_ChannelGetPosition(channel, kPosByte);
+  return BASS_ChannelGetPosition(channel, BASS_POS_BYTE);
 }
 double BytesToSeconds(uint32_t channel, uint64_t bytes) {
   return BASS_ChannelBytes2Seconds(channel, bytes);
@@ -99,11 +82,11 @@ uint64_t SecondsToBytes(uint32_t channel, double seconds) {
   return BASS_ChannelSeconds2Bytes(channel, seconds);
 }
 void SetPositionBytes(uint32_t channel, uint64_t bytes) {
-  BASS_ChannelSetPosition(channel, bytes, kPosByte);
+  BASS_ChannelSetPosition(channel, bytes, BASS_POS_BYTE);
 }
 
 void SetChannelVolume(uint32_t channel, float v) {
-  BASS_ChannelSetAttribute(channel, kAttribVol, v);
+  BASS_ChannelSetAttribute(channel, BASS_ATTRIB_VOL, v);
 }
 void PlayChannel(uint32_t channel) {
   BASS_ChannelPlay(channel, FALSE);
@@ -116,11 +99,11 @@ void StopChannel(uint32_t channel) {
 }
 
 void SetEndSync(uint32_t channel, EndCallback onEnd) {
-  BASS_ChannelSetSync(channel, kSyncEnd, 0, onEnd, nullptr);
+  BASS_ChannelSetSync(channel, BASS_SYNC_END, 0, onEnd, nullptr);
 }
 
 uint32_t AddPeakingEq(uint32_t channel) {
-  return BASS_ChannelSetFX(channel, kFxParamEq, 1);
+  return BASS_ChannelSetFX(channel, BASS_FX_DX8_PARAMEQ, 1);
 }
 
 void SetEqParameters(uint32_t fx, const EqParameters& p) {
@@ -138,7 +121,7 @@ void ReadSamples(uint32_t channel, void* buffer, uint32_t bytes) {
   BASS_ChannelGetData(channel, buffer, bytes);
 }
 void ReadSpectrum(uint32_t channel, float* bins512) {
-  BASS_ChannelGetData(channel, bins512, kDataFft1024);
+  BASS_ChannelGetData(channel, bins512, BASS_DATA_FFT1024);
 }
 uint32_t Level(uint32_t channel) {
   return BASS_ChannelGetLevel(channel);
@@ -149,4 +132,4 @@ std::string ReadTag(uint32_t stream, const char* format) {
   return text ? std::string(text) : std::string();
 }
 
-}  // namespace audiolib
+}  // namespace libcalls

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace audiolib {
+namespace libcalls {
 
 struct EqParameters {
   float fCenter;     // Hz
@@ -33,8 +33,8 @@ uint32_t LoadPlugin(const std::string& fileName);
 std::vector<std::string> PluginPatterns(uint32_t plugin);
 void FreePlugin(uint32_t plugin);
 
-uint32_t OpenFileStream(const std::string& path);      // as playback opens it
-uint32_t OpenFileStreamWide(const std::string& path);  // as the probe opens it
+// Playback and the probe open files alike (text is always UTF-8, so no wide variant is needed).
+uint32_t OpenFileStream(const std::string& path);
 uint32_t OpenUrlStream(const std::string& url, DownloadCallback onData);
 void FreeStream(uint32_t stream);
 
@@ -61,4 +61,4 @@ uint32_t Level(uint32_t channel);
 
 std::string ReadTag(uint32_t stream, const char* format);
 
-}  // namespace audiolib
+}  // namespace libcalls

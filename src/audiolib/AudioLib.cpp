@@ -10,9 +10,10 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "audiolib/Core.h"
+#include "audiolib/Device.h"
 #include "audiolib/Mp3Length.h"
 #include "audiolib/Plugins.h"
+#include "audiolib/Stream.h"
 #include "audiolib/Tags.h"
 
 namespace melvo::audiolib {
@@ -198,13 +199,13 @@ DWORD BASS_GetConfig(DWORD option) {
 BOOL BASS_SetVolume(float volume) {
   if (!deviceReady()) return fail(BASS_ERROR_INIT, FALSE);
   if (!(volume >= 0.0f && volume <= 1.0f)) return fail(BASS_ERROR_ILLPARAM, FALSE);
-  lib().device.master = volume;
+  lib().device.setMaster(volume);
   return ok(TRUE);
 }
 
 float BASS_GetVolume(void) {
   if (!deviceReady()) return fail(BASS_ERROR_INIT, -1.0f);
-  return ok(lib().device.master.load());
+  return ok(lib().device.master());
 }
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
@@ -214,14 +215,14 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
   const std::string path = static_cast<const char*>(file);
   int error = BASS_OK;
   int64_t size = -1;
-  AVFormatContext* fmt = openFileContainer(path, &error, &size);
-  if (!fmt) return fail(error, 0u);
   const bool decodeOnly = flags & BASS_STREAM_DECODE;
   auto s = std::make_shared<Stream>(l.nextHandle++, flags & ~BASS_UNICODE, path, l.device.rate(),
                                     l.bufferMs.load());
+  AVFormatContext* fmt = openFileContainer(path, &s->readGuard, &error, &size);
+  if (!fmt) return fail(error, 0u);
   s->fileSize = size;
   s->decoder = Decoder::open(fmt, pluginFactory(), decodeOnly ? 0 : l.device.rate(),
-                             decodeOnly ? 0 : 2, false, &error);
+                             decodeOnly ? 0 : 2, false, &s->readGuard, &error);
   if (s->decoder && s->decoder->channelType() == BASS_CTYPE_STREAM_MP3) {
     int64_t exact = exactMp3Frames(path);
     if (exact > 0) s->decoder->setLengthFrames(exact);
@@ -242,16 +243,16 @@ HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOA
   options.user = user;
   int error = BASS_OK;
   AVFormatContext* fmt = nullptr;
-  std::unique_ptr<NetSource> net = NetSource::open(url, options, &fmt, &error);
-  if (!net) return fail(error, 0u);
   const bool decodeOnly = flags & BASS_STREAM_DECODE;
   auto s = std::make_shared<Stream>(l.nextHandle++, flags & ~BASS_UNICODE, url, l.device.rate(),
                                     l.bufferMs.load());
+  std::unique_ptr<NetSource> net = NetSource::open(url, options, &s->readGuard, &fmt, &error);
+  if (!net) return fail(error, 0u);
   s->isFile = false;
   s->fileSize = net->size();
   s->net = std::move(net);
   s->decoder = Decoder::open(fmt, pluginFactory(), decodeOnly ? 0 : l.device.rate(),
-                             decodeOnly ? 0 : 2, true, &error);
+                             decodeOnly ? 0 : 2, true, &s->readGuard, &error);
   s->prebufferPercent = l.netPrebuf.load();
   return finishStream(std::move(s), error);
 }

@@ -1,5 +1,7 @@
 #include "audiolib/Decoder.h"
 
+#include "audiolib/ReadGuard.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -72,6 +74,29 @@ void copyMetadata(const AVDictionary* dict, std::map<std::string, std::string>& 
   }
 }
 
+// What a sane audio stream can be; anything else would make the resampler or the buffers huge.
+bool plausibleFormat(int rate, int channels) {
+  return rate >= Decoder::kMinRate && rate <= Decoder::kMaxRate && channels >= 1 &&
+         channels <= Decoder::kMaxChannels;
+}
+
+constexpr int kMaxBlockAlign = 1 << 16;
+constexpr int kMaxFrameSize = 1 << 20;  // samples per packet
+constexpr int64_t kProbeBytes = 2 << 20;
+
+// The header states only absurd formats: refused before any analysis reads or allocates for them.
+bool headerRefuses(const AVFormatContext* fmt) {
+  bool stated = false;
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    const AVCodecParameters* par = fmt->streams[i]->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    if (par->sample_rate <= 0 && par->ch_layout.nb_channels <= 0) return false;  // not known yet
+    if (plausibleFormat(par->sample_rate, par->ch_layout.nb_channels)) return false;
+    stated = true;
+  }
+  return stated;
+}
+
 bool headerTellsFormat(const AVFormatContext* fmt) {
   for (unsigned i = 0; i < fmt->nb_streams; ++i) {
     const AVCodecParameters* par = fmt->streams[i]->codecpar;
@@ -85,17 +110,24 @@ bool headerTellsFormat(const AVFormatContext* fmt) {
 }  // namespace
 
 std::unique_ptr<Decoder> Decoder::open(AVFormatContext* fmt, const PluginDecoderFactory& plugins,
-                                       int outRate, int outChannels, bool live, int* error) {
+                                       int outRate, int outChannels, bool live, ReadGuard* guard,
+                                       int* error) {
   std::unique_ptr<Decoder> d(new Decoder);
   d->fmt_ = fmt;
+  d->guard_ = guard;
+  if (guard) guard->watch(fmt);
   *error = BASS_ERROR_FILEFORM;
+  if (fmt->probesize > kProbeBytes) fmt->probesize = kProbeBytes;
+  if (headerRefuses(fmt)) return nullptr;
   if (!(live && headerTellsFormat(fmt)) && avformat_find_stream_info(fmt, nullptr) < 0)
     return nullptr;
   int index = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (index < 0) return nullptr;
   AVStream* st = fmt->streams[index];
   const AVCodecParameters* par = st->codecpar;
-  if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0) return nullptr;
+  if (!plausibleFormat(par->sample_rate, par->ch_layout.nb_channels) || par->block_align < 0 ||
+      par->block_align > kMaxBlockAlign || par->frame_size < 0 || par->frame_size > kMaxFrameSize)
+    return nullptr;
   for (unsigned i = 0; i < fmt->nb_streams; ++i)
     if (int(i) != index) fmt->streams[i]->discard = AVDISCARD_ALL;
 
@@ -135,6 +167,7 @@ std::unique_ptr<Decoder> Decoder::open(AVFormatContext* fmt, const PluginDecoder
                outChannels > 0 ? outChannels : d->sourceChannels_);
   // A file that yields no sound at all is not an audio file for us.
   if (!d->decodeMore()) return nullptr;
+  if (guard) guard->setDeadlineMs(0);
   *error = BASS_OK;
   return d;
 }
@@ -196,9 +229,10 @@ bool Decoder::convertFrame(AVFrame* frame) {
   }
   int n = frame->nb_samples;
   nextIn_ = start + n;
+  if (guard_) guard_->progressed();
   if (start + n <= dropUntil_) return true;
   int skip = int(std::max<int64_t>(0, dropUntil_ - start));
-  if (frame->nb_samples <= 0 || frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0)
+  if (frame->nb_samples <= 0 || !plausibleFormat(frame->sample_rate, frame->ch_layout.nb_channels))
     return true;  // nothing usable in it
   if (swrDirty_ || frame->sample_rate != swrRate_ || frame->format != swrFormat_ ||
       frame->ch_layout.nb_channels != swrChannels_) {
@@ -313,6 +347,7 @@ bool Decoder::seek(int64_t frame) {
     from = 0;
   }
   avcodec_flush_buffers(codec_);
+  if (guard_) guard_->progressed();
   swr_free(&swr_);
   swrDirty_ = true;
   pending_.clear();

@@ -20,6 +20,10 @@ struct AVPacket;
 struct SwrContext;
 
 namespace melvo::audiolib {
+class ReadGuard;
+}
+
+namespace melvo::audiolib {
 
 // Asks the loaded plug-ins for a decoder; returns nullptr when none decodes the codec.
 struct PluginDecoder {
@@ -36,8 +40,15 @@ class Decoder {
   // read() gives interleaved float at outRate (0 = the source rate) with outChannels channels
   // (0 = the source's, 1 or 2). `live` skips the stream analysis when the container header
   // already tells the format, so a network stream starts without waiting for more data.
+  // `guard` (may be null; must outlive the decoder) bounds what reading may cost; its opening
+  // deadline is lifted once the decoder is open.
+  // Streams whose rate, channel count or frame size is absurd are refused (FILEFORM).
   static std::unique_ptr<Decoder> open(AVFormatContext* fmt, const PluginDecoderFactory& plugins,
-                                       int outRate, int outChannels, bool live, int* error);
+                                       int outRate, int outChannels, bool live, ReadGuard* guard,
+                                       int* error);
+  static constexpr int kMinRate = 1000;
+  static constexpr int kMaxRate = 768000;
+  static constexpr int kMaxChannels = 32;
   ~Decoder();
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
@@ -69,6 +80,7 @@ class Decoder {
   bool rebuildResampler(const AVFrame* frame);
   void setOutput(int rate, int channels);
 
+  ReadGuard* guard_ = nullptr;
   AVFormatContext* fmt_ = nullptr;
   AVCodecContext* codec_ = nullptr;
   AVPacket* packet_ = nullptr;

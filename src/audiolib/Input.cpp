@@ -1,5 +1,7 @@
 #include "audiolib/Input.h"
 
+#include "audiolib/ReadGuard.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,8 @@ constexpr size_t kPlaylistMax = 65536;
 constexpr int kPlaylistDepth = 4;
 constexpr int kMaxAttempts = 10;  // addresses tried per opening, so long lists cannot stall it
 constexpr int kNetProbeSize = 8192;
+constexpr int kFileOpenMs = 3000;  // a local file that takes longer to recognise is not one for us
+constexpr int64_t kPlaylistLimitMs = 10000;
 
 int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -124,7 +128,8 @@ std::vector<std::string> parsePlaylist(const std::string& text) {
   return entries;
 }
 
-AVFormatContext* openFileContainer(const std::string& path, int* error, int64_t* size) {
+AVFormatContext* openFileContainer(const std::string& path, ReadGuard* guard, int* error,
+                                   int64_t* size) {
   struct stat info {};
   if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
       ::access(path.c_str(), R_OK) != 0) {
@@ -141,6 +146,8 @@ AVFormatContext* openFileContainer(const std::string& path, int* error, int64_t*
     *error = BASS_ERROR_MEM;
     return nullptr;
   }
+  guard->setDeadlineMs(kFileOpenMs);
+  fmt->interrupt_callback = AVIOInterruptCB{&ReadGuard::interrupt, guard};
   AVDictionary* opts = nullptr;
   av_dict_set(&opts, "protocol_whitelist", "file", 0);
   // The "file:" prefix keeps names with a colon from being taken for another protocol.
@@ -173,7 +180,7 @@ bool NetSource::interrupted() const {
   return deadline != 0 && nowNs() > deadline;
 }
 
-int NetSource::connect(const std::string& url, int* error) {
+int NetSource::connect(const std::string& url, int64_t untilNs, int* error) {
   close();
   prefix_.clear();
   prefixPos_ = 0;
@@ -184,7 +191,7 @@ int NetSource::connect(const std::string& url, int* error) {
   av_dict_set(&opts, "reconnect", "0", 0);
   av_dict_set(&opts, "user_agent", "melvo/5", 0);
   av_dict_set(&opts, "icy", "0", 0);
-  deadlineNs_.store(nowNs() + int64_t(options_.timeoutMs) * 1000000);
+  deadlineNs_.store(std::min(untilNs, nowNs() + int64_t(options_.timeoutMs) * 1000000));
   int rc = avio_open2(&http_, url.c_str(), AVIO_FLAG_READ, &cb, &opts);
   av_dict_free(&opts);
   if (rc < 0) {
@@ -216,7 +223,7 @@ int NetSource::connect(const std::string& url, int* error) {
 }
 
 int NetSource::readBlock(uint8_t* buf, int size) {
-  if (aborted_.load()) return AVERROR_EXIT;
+  if (aborted_.load() || (guard_ && guard_->exceeded())) return AVERROR_EXIT;
   if (prefixPos_ < prefix_.size()) {
     int n = int(std::min(prefix_.size() - prefixPos_, size_t(size)));
     std::memcpy(buf, prefix_.data() + prefixPos_, size_t(n));
@@ -224,7 +231,12 @@ int NetSource::readBlock(uint8_t* buf, int size) {
     return n;
   }
   int64_t offset = avio_tell(http_);
+  // After opening, a source that stops delivering fails after the connect time-out instead of
+  // holding the reading thread.
+  const bool ownDeadline = deadlineNs_.load() == 0;
+  if (ownDeadline) deadlineNs_.store(nowNs() + int64_t(options_.timeoutMs) * 1000000);
   int n = avio_read_partial(http_, buf, size);
+  if (ownDeadline) deadlineNs_.store(0);
   if (n <= 0) return n == 0 ? AVERROR_EOF : n;
   reportDownloaded(buf, offset, n);
   return n;
@@ -266,15 +278,22 @@ int64_t NetSource::seekTo(int64_t offset, int whence) {
   return rc;
 }
 
+int64_t NetSource::openLimitMs(int timeoutMs) {
+  return std::max<int64_t>(timeoutMs, std::min<int64_t>(5 * int64_t(timeoutMs), kPlaylistLimitMs));
+}
+
 std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOptions& options,
-                                           AVFormatContext** container, int* error) {
+                                           ReadGuard* guard, AVFormatContext** container,
+                                           int* error) {
+  const int64_t untilNs = nowNs() + openLimitMs(options.timeoutMs) * 1000000;
+  auto until = [&](int64_t ms) { return std::min(untilNs, nowNs() + ms * 1000000); };
   std::set<std::string> visited;
   std::vector<std::pair<std::string, int>> queue{{url, 0}};
   *error = BASS_ERROR_FILEOPEN;
   int firstError = BASS_OK;
   // Depth-first over play lists: entries are tried in order, each address once.
   int attempts = 0;
-  while (!queue.empty() && attempts < kMaxAttempts) {
+  while (!queue.empty() && attempts < kMaxAttempts && nowNs() < untilNs) {
     auto [address, depth] = queue.front();
     queue.erase(queue.begin());
     if (!isAllowedUrl(address)) {
@@ -285,8 +304,9 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
     ++attempts;
     std::unique_ptr<NetSource> src(new NetSource);
     src->options_ = options;
+    src->guard_ = guard;
     int err = BASS_OK;
-    if (src->connect(address, &err) < 0) {
+    if (src->connect(address, untilNs, &err) < 0) {
       if (firstError == BASS_OK) firstError = err;
       continue;
     }
@@ -298,7 +318,7 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
       }
       std::string text = head;
       std::vector<uint8_t> block(4096);
-      src->deadlineNs_.store(nowNs() + int64_t(options.timeoutMs) * 1000000);
+      src->deadlineNs_.store(until(options.timeoutMs));
       while (text.size() < kPlaylistMax) {
         int n = avio_read_partial(src->http_, block.data(), int(block.size()));
         if (n <= 0) break;
@@ -327,7 +347,7 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
     fmt->probesize = kNetProbeSize;
     fmt->max_analyze_duration = AV_TIME_BASE / 2;
     fmt->interrupt_callback = AVIOInterruptCB{interruptCallback, src.get()};
-    src->deadlineNs_.store(nowNs() + int64_t(options.timeoutMs) * 1000000);
+    src->deadlineNs_.store(until(options.timeoutMs));
     int rc = avformat_open_input(&fmt, address.c_str(), nullptr, nullptr);
     if (rc < 0) {
       if (firstError == BASS_OK)
@@ -339,6 +359,7 @@ std::unique_ptr<NetSource> NetSource::open(const std::string& url, const NetOpti
     *error = BASS_OK;
     return src;
   }
+  if (firstError == BASS_OK && nowNs() >= untilNs) firstError = BASS_ERROR_TIMEOUT;
   *error = firstError == BASS_OK ? BASS_ERROR_FILEOPEN : firstError;
   return nullptr;
 }

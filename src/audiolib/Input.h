@@ -16,8 +16,12 @@ struct AVIOContext;
 
 namespace melvo::audiolib {
 
+class ReadGuard;
+
 // Opens a local file; nullptr with *error set on failure. *size gets the file size in bytes.
-AVFormatContext* openFileContainer(const std::string& path, int* error, int64_t* size);
+// Reads go through `guard` (which must outlive the container); opening has a deadline.
+AVFormatContext* openFileContainer(const std::string& path, ReadGuard* guard, int* error,
+                                   int64_t* size);
 
 struct NetOptions {
   int timeoutMs = 5000;
@@ -32,8 +36,11 @@ class NetSource {
  public:
   ~NetSource();
   // Opens `url` (following play lists when asked) and its container; nullptr with *error set.
+  // `guard` (may be null; must outlive the source) bounds what the container may read.
   static std::unique_ptr<NetSource> open(const std::string& url, const NetOptions& options,
-                                         AVFormatContext** container, int* error);
+                                         ReadGuard* guard, AVFormatContext** container, int* error);
+  // However many addresses a play list holds, opening gives up after this long.
+  static int64_t openLimitMs(int timeoutMs);
   int64_t size() const { return size_; }       // Content-Length, -1 when unknown
   bool seekable() const { return seekable_; }  // the server takes range requests
   int64_t bytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
@@ -47,7 +54,7 @@ class NetSource {
 
  private:
   NetSource() = default;
-  int connect(const std::string& url, int* error);
+  int connect(const std::string& url, int64_t untilNs, int* error);
   void close();
 
   NetOptions options_;
@@ -62,6 +69,7 @@ class NetSource {
   void reportDownloaded(const uint8_t* data, int64_t offset, int size);
   std::atomic<bool> aborted_{false};
   std::atomic<int64_t> deadlineNs_{0};  // 0 = none
+  ReadGuard* guard_ = nullptr;
   std::string mime_;
 };
 

@@ -1,16 +1,25 @@
 #include "online/Search.h"
 
-#include <QString>
 #include <nlohmann/json.hpp>
 
 #include <cctype>
 
 #include "online/Hosts.h"
 #include "online/Http.h"
+#include "online/ReplyJson.h"
 #include "online/common.h"
 
 namespace online {
 namespace {
+
+// Cuts a UTF-8 text to at most maxBytes without splitting a character.
+std::string CutUtf8(std::string text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = maxBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  text.resize(end);
+  return text;
+}
 
 std::string MemberText(const nlohmann::json& entry, const char* name) {
   if (!entry.is_object()) return {};
@@ -18,6 +27,11 @@ std::string MemberText(const nlohmann::json& entry, const char* name) {
   if (it == entry.end()) return {};
   if (it->is_string()) return it->get<std::string>();
   return it->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// A shown text: the window lays out every caption it holds, so a runaway one is cut.
+std::string ShownText(const nlohmann::json& entry, const char* name) {
+  return CutUtf8(MemberText(entry, name), kMaxShownTextBytes);
 }
 
 bool ReadDigits(const std::string& text, size_t& pos, size_t minDigits, size_t maxDigits,
@@ -35,11 +49,6 @@ bool ReadDigits(const std::string& text, size_t& pos, size_t minDigits, size_t m
 
 bool IsAsciiAlnum(unsigned char ch) {
   return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
-}
-
-// Bytes that are not UTF-8 become U+FFFD, as a text decoder would give them.
-std::string ValidUtf8(const std::string& body) {
-  return QString::fromUtf8(body.data(), static_cast<qsizetype>(body.size())).toStdString();
 }
 
 }  // namespace
@@ -69,20 +78,22 @@ int DurationToSeconds(const std::string& text) {
 SearchPage ParseSearchReply(const std::string& body) {
   SearchPage page;
   if (body.find("songList") == std::string::npos) return page;
-  const nlohmann::json reply = nlohmann::json::parse(ValidUtf8(body), nullptr, false);
+  const nlohmann::json reply = ParseReply(body);
   if (!reply.is_object()) return page;
   const auto list = reply.find("songList");
   if (list == reply.end() || !list->is_array()) return page;
   page.hasSongList = true;
   page.moreMayFollow = list->size() >= 19;
   for (const auto& entry : *list) {
+    if (page.songs.size() == kMaxSongsPerPage) break;
     OnlineSong song;
-    song.imgUrl = MemberText(entry, "imgUrl");
+    song.imgUrl = ShownText(entry, "imgUrl");
     song.mp3 = MemberText(entry, "mp3");
-    song.album = MemberText(entry, "album");
-    song.duration = MemberText(entry, "duration");
-    song.singer = MemberText(entry, "singer");
-    song.name = MemberText(entry, "name");
+    if (song.mp3.size() > kMaxAddressBytes) song.mp3.clear();  // no server means such an address
+    song.album = ShownText(entry, "album");
+    song.duration = ShownText(entry, "duration");
+    song.singer = ShownText(entry, "singer");
+    song.name = ShownText(entry, "name");
     song.seconds = DurationToSeconds(song.duration);
     page.songs.push_back(std::move(song));
   }

@@ -1,6 +1,7 @@
 // The online song search: one page of results from the music search service.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,14 @@ std::string EncodeSearchQuery(const std::string& utf8);
 // (empty text, letters, a seconds part that is not two digits) gives 0, "length unknown".
 int DurationToSeconds(const std::string& text);
 
-// Reads a reply body of the search service.
+// Bounds on what one reply may put into the window: a page of a real service holds 20 songs
+// with short texts.
+inline constexpr size_t kMaxSongsPerPage = 100;     // further entries are passed over
+inline constexpr size_t kMaxShownTextBytes = 1024;  // name, singer, album, duration, imgUrl: cut
+inline constexpr size_t kMaxAddressBytes = 8192;    // a longer mp3 address reads as empty
+
+// Reads a reply body of the search service. A reply nested too deep to read safely gives
+// nothing, as a reply without a song list does.
 SearchPage ParseSearchReply(const std::string& body);
 
 // Requests one page (pageText is the decimal page number, counting from 0) for the search text

@@ -1,7 +1,6 @@
 #include "online/Version.h"
 
 #include <QByteArray>
-#include <QString>
 #include <nlohmann/json.hpp>
 
 #include <spawn.h>
@@ -13,6 +12,7 @@
 
 #include "online/Hosts.h"
 #include "online/Http.h"
+#include "online/ReplyJson.h"
 #include "online/common.h"
 
 extern char** environ;
@@ -131,8 +131,7 @@ bool CheckVersion(const std::string& url, const std::string& programPath,
   if (!SplitHttpUrl(url, host, target)) return false;
   const HttpResult reply = HttpGet(host, target);
   if (!reply.ok) return false;
-  const QString decoded = QString::fromUtf8(reply.body.data(), qsizetype(reply.body.size()));
-  const nlohmann::json json = nlohmann::json::parse(decoded.toStdString(), nullptr, false);
+  const nlohmann::json json = ParseReply(reply.body);
   if (!json.is_object()) return false;
   const auto data = json.find("data");
   if (data == json.end() || !data->is_object()) return false;

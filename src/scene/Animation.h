@@ -5,12 +5,10 @@
 #include <memory>
 #include <vector>
 
+#include "scene/Easing.h"
 #include "scene/Object.h"
 
 class QTimer;
-
-// Eased progress of kind `kind` in direction `type` at time t of a run of length d seconds.
-float vgInterpolate(TvxInterpolationType kind, TvxAnimationType type, float t, float d);
 
 class TvxAnimation : public TvxObject {
  public:

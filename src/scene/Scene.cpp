@@ -193,7 +193,7 @@ static void ForEachLayer(TvxObject* o, F&& f) {
   }
 }
 
-void TdxScene::Render(QPainter& p, const QRectF& dirty) {
+void TdxScene::Render(QPainter& p, const QRectF& dirty, bool opaqueGround) {
   ++FPaintCount;
   TvxPaintContext ctx{p.worldTransform().mapRect(dirty)};
   const TvxPaintContext* previous = TvxPaintContext::Current();
@@ -202,8 +202,8 @@ void TdxScene::Render(QPainter& p, const QRectF& dirty) {
   p.setRenderHint(QPainter::SmoothPixmapTransform, true);
   p.setRenderHint(QPainter::TextAntialiasing, true);
   p.setCompositionMode(QPainter::CompositionMode_Source);
-  p.fillRect(dirty,
-             Transparency ? QColor::fromRgba(FFill.Color()) : QColor::fromRgba(AmbientColor));
+  const bool see = Transparency && !opaqueGround;
+  p.fillRect(dirty, QColor::fromRgba(see ? FFill.Color() : AmbientColor));
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   ForEachLayer(this, [&](TdxGUIObjectLayer* layer) { layer->Paint(p); });
   TvxPaintContext::SetCurrent(previous);

@@ -78,7 +78,9 @@ class TdxScene : public TvxObject {
   std::function<void(const QRectF&)> OnInvalidate;  // scene coordinates
   void Invalidate(const QRectF& rect);
   void InvalidateAll();
-  void Render(QPainter& p, const QRectF& dirty);
+  // Draws the dirty rectangle; with opaqueGround the ground where nothing is drawn takes the
+  // ambient colour even in a transparent scene.
+  void Render(QPainter& p, const QRectF& dirty, bool opaqueGround = false);
   QImage RenderToImage(qreal devicePixelRatio = 1.0);
 
   // Input in scene coordinates.

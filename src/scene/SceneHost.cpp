@@ -1,5 +1,6 @@
 #include "scene/SceneHost.h"
 
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QInputMethodEvent>
@@ -10,6 +11,10 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <ctime>
+#include <memory>
+
+// From Xlib, whose header's macros clash with Qt's names.
+extern "C" int XDefaultScreen(Display* display);
 
 namespace {
 
@@ -36,6 +41,23 @@ TvxMouseButton ButtonOf(Qt::MouseButton b) {
 }
 
 }  // namespace
+
+bool vgDesktopComposites() {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return true;
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+  if (!c) return true;
+  const int screen = x11->display() ? XDefaultScreen(x11->display()) : 0;
+  const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+  std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.constData()),
+                            nullptr),
+      &free);
+  if (!atom || atom->atom == XCB_ATOM_NONE) return false;  // never made: nobody ever owned it
+  std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> owner(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr), &free);
+  return owner && owner->owner != XCB_WINDOW_NONE;
+}
 
 Qt::CursorShape vgCursorShape(int cursor) {
   switch (cursor) {
@@ -85,9 +107,27 @@ void TdxSceneHost::paintEvent(QPaintEvent* e) {
   {
     QPainter p(this);
     p.setClipRegion(e->region());
-    FScene->Render(p, r);
+    FScene->Render(p, r, FOpaqueBackdrop);
   }
   FPaintNanos += ThreadCpuNanoseconds() - start;
+}
+
+void TdxSceneHost::ForceCompositing(std::optional<bool> composited) {
+  FForcedCompositing = composited;
+  UpdateBackdrop();
+}
+
+void TdxSceneHost::UpdateBackdrop() {
+  const bool composited = FForcedCompositing ? *FForcedCompositing : vgDesktopComposites();
+  const bool opaque = FScene->Transparency && !composited;
+  if (opaque == FOpaqueBackdrop) return;
+  FOpaqueBackdrop = opaque;
+  update();
+}
+
+void TdxSceneHost::showEvent(QShowEvent* e) {
+  UpdateBackdrop();
+  QWidget::showEvent(e);
 }
 
 void TdxSceneHost::resizeEvent(QResizeEvent*) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 #include "scene/Scene.h"
 
@@ -15,6 +16,13 @@ class TdxSceneHost : public QWidget {
   qint64 PaintedPixels() const { return FPaintedPixels; }
   // Processor time spent inside paint events, nanoseconds.
   qint64 PaintNanoseconds() const { return FPaintNanos; }
+
+  // Without a compositing manager the desktop shows the see-through parts of the window (and
+  // the ground around the layer during a flip) black; the window then paints the scene's
+  // ambient colour there instead. Checked when the window is shown.
+  bool OpaqueBackdrop() const { return FOpaqueBackdrop; }
+  // Decides instead of asking the desktop (nullopt: ask it again).
+  void ForceCompositing(std::optional<bool> composited);
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -30,16 +38,24 @@ class TdxSceneHost : public QWidget {
   void inputMethodEvent(QInputMethodEvent* e) override;
   QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
   bool event(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   void StartDrag();
+  void UpdateBackdrop();
   TdxScene* FScene;
   bool FManualDrag = false;
   QPoint FDragOffset;
   int FPaintEvents = 0;
   qint64 FPaintedPixels = 0;
   qint64 FPaintNanos = 0;
+  std::optional<bool> FForcedCompositing;
+  bool FOpaqueBackdrop = false;
 };
+
+// Whether the desktop composes see-through windows: on X11 only while a compositing manager owns
+// the screen's _NET_WM_CM_S<n> selection; Wayland and the offscreen platform always do.
+bool vgDesktopComposites();
 
 // Qt cursor shape of a toolkit cursor code.
 Qt::CursorShape vgCursorShape(int cursor);

@@ -142,6 +142,11 @@ void vgDressProgress(TvxControl* c, const TvxProgressLook& look) {
   move->SetDuration(look.BandPeriod);
   move->SetLoop(true);
   move->SetParent(band);
+  // The bar starts the band when it paints; it stops once the bar is off screen, whichever
+  // ancestor hid it, so that a hidden view costs no ticks.
+  move->OnProcess = [c](TvxObject* sender) {
+    if (!c->IsVisibleInTree()) static_cast<TvxAnimation*>(sender)->StopAtCurrent();
+  };
 }
 
 void vgDressTrack(TvxControl* c, TAlphaColor track, const QString& thumbStyle) {

@@ -1,7 +1,11 @@
 // URL streams against a loopback HTTP server: download blocks, sizes, time-outs, play lists and
 // refused addresses.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
@@ -65,6 +69,18 @@ class NetTest : public ::testing::Test {
                                          return true;
                                        });
     });
+    server_.Get("/stalls-on.mp3", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("audio/mpeg",
+                                       [this](size_t offset, httplib::DataSink& sink) {
+                                         if (offset == 0) {
+                                           sink.write(mp3_.data(), 12000);
+                                           return true;
+                                         }
+                                         while (!stopping_) std::this_thread::sleep_for(20ms);
+                                         sink.done();
+                                         return true;
+                                       });
+    });
     server_.Get("/list.pls", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content("[playlist]\nNumberOfEntries=2\nFile1=" + url("/gone.mp3") +
                           "\nTitle1=gone\nFile2=" + url("/tone.mp3") + "\nLength2=-1\nVersion=2\n",
@@ -84,6 +100,23 @@ class NetTest : public ::testing::Test {
     server_.Get("/b.m3u", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content(url("/a.m3u") + "\n" + url("/a.m3u") + "\n", "audio/x-mpegurl");
     });
+    // A port that takes connections and never answers them.
+    dead_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(dead_, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(dead_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(::listen(dead_, 64), 0);
+    socklen_t len = sizeof(addr);
+    ::getsockname(dead_, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::string dead;
+    for (int i = 0; i < 20; ++i)
+      dead += "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/dead" +
+              std::to_string(i) + ".mp3\n";
+    server_.Get("/dead.m3u", [dead](const httplib::Request&, httplib::Response& res) {
+      res.set_content(dead, "audio/x-mpegurl");
+    });
     port_ = server_.bind_to_any_port("127.0.0.1");
     ASSERT_GT(port_, 0);
     thread_ = std::thread([this] { server_.listen_after_bind(); });
@@ -93,6 +126,7 @@ class NetTest : public ::testing::Test {
     stopping_ = true;
     server_.stop();
     thread_.join();
+    if (dead_ >= 0) ::close(dead_);
   }
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
@@ -102,6 +136,7 @@ class NetTest : public ::testing::Test {
   httplib::Server server_;
   std::thread thread_;
   int port_ = 0;
+  int dead_ = -1;
   std::atomic<bool> stopping_{false};
 };
 
@@ -163,6 +198,31 @@ TEST_F(NetTest, PreBufferingFillsBeforeReturningAndFreeingAStalledStreamIsQuick)
   EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
 }
 
+std::atomic<int> ends{0};
+void countEnd(HSYNC, DWORD, DWORD, void*) {
+  ++ends;
+}
+
+TEST_F(NetTest, AStreamThatStallsAfterOpeningEndsAfterTheTimeOut) {
+  BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 300);
+  HSTREAM h = BASS_StreamCreateURL(url("/stalls-on.mp3").c_str(), 0, 0, nullptr, nullptr);
+  StreamGuard g(h);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  ends = 0;
+  ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_END, 0, countEnd, nullptr), 0u);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  // The server never sends more and never closes: the source gives up, what came is played out.
+  EXPECT_TRUE(waitFor([&] { return BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }, 5s));
+  EXPECT_TRUE(waitFor([&] { return ends.load() == 1; }, 1s));
+
+  // A decoding channel over the same source ends its reads instead of blocking in them.
+  HSTREAM d =
+      BASS_StreamCreateURL(url("/stalls-on.mp3").c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+  StreamGuard gd(d);
+  ASSERT_NE(d, 0u) << BASS_ErrorGetCode();
+  EXPECT_GT(decodeAll(d).size(), 0u);
+}
+
 TEST_F(NetTest, ASlowServerTimesOutWithoutHangingTheCaller) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(BASS_StreamCreateURL(url("/slow.mp3").c_str(), 0, 0, nullptr, nullptr), 0u);
@@ -194,6 +254,19 @@ TEST_F(NetTest, PlayListsAreFollowedOnlyWhenAskedAndNeverInCircles) {
   EXPECT_EQ(BASS_StreamCreateURL(url("/many.m3u").c_str(), 0, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TIMEOUT);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+TEST_F(NetTest, AListOfDeadAddressesHasOneLimitForTheWholeOpening) {
+  // Every address of the list takes the connection and never answers: each costs the whole
+  // connect time-out, so twenty of them would hold the opening for ten time-outs (the most
+  // addresses tried).
+  BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 300);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(BASS_StreamCreateURL(url("/dead.m3u").c_str(), 0, 0, nullptr, nullptr), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TIMEOUT);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GT(took, 1200ms);  // five time-outs
+  EXPECT_LT(took, 2200ms);
 }
 
 TEST_F(NetTest, OnlyHttpAddressesAreOpened) {

@@ -8,6 +8,7 @@
 
 #include "OnlineTestSupport.h"
 #include "Services.h"
+#include "ServicesFixture.h"
 #include "online/Hosts.h"
 #include "online/Search.h"
 #include "online/Version.h"
@@ -18,40 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Services : public ::testing::Test {
+class Services : public ServicesFixture {
  protected:
   void SetUp() override {
-    UseShortTimeouts();
-    char pattern[] = "/tmp/melvo-services-XXXXXX";
-    dir = mkdtemp(pattern);
-    services::ServicesConfig config;
-    config.stat.port = config.web.port = config.search.port = 0;
-    config.databasePath = (dir / "received.db3").string();
-    config.musicFolder = MELVO_TEST_MUSIC_DIR;
-    config.latestVersion = "5.0.4.227";
-    running = std::make_unique<services::MelvoServices>(config);
-    ASSERT_TRUE(running->Start());
-    PointServicesAt(Host(running->statPort()), Host(running->webPort()),
-                    Host(running->searchPort()));
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    ServicesFixture::SetUp();
+    Start();
   }
-  void TearDown() override {
-    running->Stop();
-    fs::remove_all(dir);
-  }
-
-  static std::string Host(int port) { return "127.0.0.1:" + std::to_string(port); }
-  std::vector<services::ReceivedRow> Received() {
-    return services::ReadReceived((dir / "received.db3").string());
-  }
-  static std::string Field(const services::ReceivedRow& row, const std::string& name) {
-    for (const auto& [n, v] : row.fields)
-      if (n == name) return v;
-    return "<absent>";
-  }
-
-  fs::path dir;
-  std::unique_ptr<services::MelvoServices> running;
 };
 
 TEST_F(Services, RegistrationIsSignedWithTheIssuedToken) {
@@ -94,7 +67,7 @@ TEST_F(Services, ReportsArriveWithTheirTextsIntact) {
   EXPECT_EQ(Field(rows[2], "content"), "好用 100% <b>#1</b>\r\n");
   EXPECT_EQ(Field(rows[3], "oper"), "close");
   std::ostringstream dump;
-  services::DumpReceived((dir / "received.db3").string(), dump);
+  services::DumpReceived(config.databasePath, dump);
   EXPECT_NE(dump.str().find("btnName=btnClearlist"), std::string::npos) << dump.str();
 }
 

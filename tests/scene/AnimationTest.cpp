@@ -233,10 +233,9 @@ TEST_F(AnimationRun, StopJumpsToTheEndAndStopAtCurrentFreezes) {
   EXPECT_EQ(box->RotateAngle(), 0.0f) << "an inverse run stops at its start value";
 }
 
-TEST_F(AnimationRun, InvisibleParentsNeitherStartNorKeepRunning) {
-  TvxVisualObject* view = AddBox(root, 0, 0, 100, 100);
-  TvxVisualObject* box = AddBox(view, 0, 0, 10, 10);
-  view->SetVisible(false);
+TEST_F(AnimationRun, AHiddenParentNeitherStartsNorKeepsItsAnimationRunning) {
+  TvxVisualObject* box = AddBox(root, 0, 0, 10, 10);
+  box->SetVisible(false);
   int finishes = 0;
   auto* a = new TvxFloatAnimation();
   a->SetParent(box);
@@ -252,15 +251,83 @@ TEST_F(AnimationRun, InvisibleParentsNeitherStartNorKeepRunning) {
   EXPECT_EQ(box->Position().X(), 0.0f);
   EXPECT_EQ(box->ChildrenCount(), 1) << "the waiting animation was freed";
 
-  view->SetVisible(true);
+  box->SetVisible(true);
   a->SetDuration(1);
   a->Start();
   Tick();
-  view->SetVisible(false);
+  box->SetVisible(false);
   Tick();
   EXPECT_FALSE(a->Running());
   EXPECT_EQ(box->Opacity(), 0.0f) << "stopped at the end value";
   EXPECT_EQ(finishes, 1);
+}
+
+// The flip hides the whole main face; the disc inside it keeps turning, and objects inside a
+// hidden container still animate. Only the parent's own Visible counts.
+TEST_F(AnimationRun, AHiddenAncestorLeavesAnimationsRunning) {
+  TvxVisualObject* face = AddBox(root, 0, 0, 520, 315);  // RectangleRoot
+  TvxVisualObject* view = AddBox(face, 0, 44.5f, 520, 273);
+  TvxVisualObject* disc = AddBox(view, 80, 67, 106, 106);
+  auto* spin = new TvxFloatAnimation();
+  spin->SetParent(disc);
+  spin->SetPropertyName("RotateAngle");
+  spin->SetStopValue(360);
+  spin->SetDuration(2);
+  spin->SetLoop(true);
+  spin->Start();
+  Tick(0.5);
+  EXPECT_NEAR(disc->RotateAngle(), 90, 0.01);
+  face->SetVisible(false);  // the flip's face swap
+  Tick(0.5);
+  EXPECT_TRUE(spin->Running());
+  EXPECT_NEAR(disc->RotateAngle(), 180, 0.01);
+  face->SetVisible(true);
+  Tick(0.5);
+  EXPECT_NEAR(disc->RotateAngle(), 270, 0.01) << "no jump, no restart";
+
+  face->SetVisible(false);
+  spin->StopAtCurrent();
+  spin->Start();
+  EXPECT_TRUE(spin->Running()) << "a start behind a hidden ancestor runs";
+  TvxVisualObject* box = AddBox(view, 0, 0, 10, 10);
+  TvxAniThread::SetClock([] { return gTestNow += 0.05; });  // the wait runs on real ticks
+  box->AnimateFloatWait("Position.X", 80, 0.1f);
+  TvxAniThread::SetClock([] { return gTestNow; });
+  EXPECT_EQ(box->Position().X(), 80.0f);
+
+  disc->SetVisible(false);
+  Tick();
+  EXPECT_FALSE(spin->Running()) << "its own parent hidden: it stops";
+}
+
+// The settings flip as the window runs it: the disc on the main face turns all the way through.
+TEST_F(AnimationRun, TheFlipToTheBackFaceKeepsTheDiscTurning) {
+  TvxVisualObject* front = AddBox(root, 0, 0, 520, 315);   // RectangleRoot
+  TvxVisualObject* back = AddBox(root, 53, 30, 414, 256);  // RectangleSet
+  back->SetVisible(false);
+  TvxVisualObject* disc = AddBox(front, 122, 111, 106, 106);
+  auto* spin = new TvxFloatAnimation();
+  spin->SetParent(disc);
+  spin->SetPropertyName("RotateAngle");
+  spin->SetStopValue(360);
+  spin->SetDuration(2);
+  spin->SetLoop(true);
+  spin->Start();
+  TvxAniThread::SetClock([] { return gTestNow += 0.05; });
+  layer->AnimateFloat("Position.Z", 300, 0.3f);
+  layer->AnimateFloatWait("RotateAngle.Y", 90, 0.3f);
+  back->SetVisible(true);
+  front->SetVisible(false);
+  layer->RotateAngle().SetY(270);
+  layer->AnimateFloat("Position.Z", 0, 0.3f);
+  layer->AnimateFloatWait("RotateAngle.Y", 360, 0.3f);
+  const float during = disc->RotateAngle();
+  TvxAniThread::SetClock([] { return gTestNow; });
+  EXPECT_FLOAT_EQ(layer->RotateAngle().Y(), 360);
+  EXPECT_TRUE(spin->Running());
+  EXPECT_GT(during, 40.0f) << "0.6 s of turning at 180 degrees a second";
+  Tick(0.1);
+  EXPECT_NE(disc->RotateAngle(), during) << "still turning behind the back face";
 }
 
 TEST_F(AnimationRun, LoopsRestartAndAutoReverseTurnsBack) {
@@ -333,7 +400,26 @@ TEST_F(AnimationRun, LayerTakesThreeDimensionalPaths) {
 // ---------------------------------------------------------------------------------------------
 // Triggers
 
-class Triggers : public SceneTest {};
+class Triggers : public SceneTest {
+ protected:
+  // A style part of `button` whose opacity goes to 0.4 on `trigger` and back when the pointer
+  // leaves.
+  TvxFloatAnimation* AddGlowPart(TvxVisualObject* button, const char* trigger) {
+    part = AddBox(button, 0, 0, 10, 10);
+    part->Locked = true;
+    part->SetHitTest(false);
+    part->SetOpacity(0);
+    auto* glow = new TvxFloatAnimation();
+    glow->SetParent(part);
+    glow->SetPropertyName("Opacity");
+    glow->SetStartValue(0);
+    glow->SetStopValue(0.4f);
+    glow->SetTrigger(trigger);
+    glow->SetTriggerInverse("IsMouseOver=false");
+    return glow;
+  }
+  TvxVisualObject* part = nullptr;
+};
 
 TEST_F(Triggers, HoverRunFinishesOncePerEntryLateWhenStayingAtOnceWhenLeaving) {
   TvxVisualObject* button = AddBox(root, 0, 0, 10, 10);
@@ -364,17 +450,7 @@ TEST_F(Triggers, HoverRunFinishesOncePerEntryLateWhenStayingAtOnceWhenLeaving) {
 
 TEST_F(Triggers, InverseTriggerRunsBackwardsAndConditionsMustAllHold) {
   TvxVisualObject* button = AddBox(root, 0, 0, 10, 10);
-  auto* part = AddBox(button, 0, 0, 10, 10);
-  part->Locked = true;
-  part->SetHitTest(false);
-  part->SetOpacity(0);
-  auto* glow = new TvxFloatAnimation();
-  glow->SetParent(part);
-  glow->SetPropertyName("Opacity");
-  glow->SetStartValue(0);
-  glow->SetStopValue(0.4f);
-  glow->SetTrigger("IsMouseOver=true;IsPressed=false");
-  glow->SetTriggerInverse("IsMouseOver=false");
+  TvxFloatAnimation* glow = AddGlowPart(button, "IsMouseOver=true;IsPressed=false");
 
   button->SetIsPressed(true);
   button->SetIsMouseOver(true);
@@ -393,17 +469,7 @@ TEST_F(Triggers, InverseTriggerRunsBackwardsAndConditionsMustAllHold) {
 
 TEST_F(Triggers, StyleAnimationsInLockedPartsFollowTheControl) {
   TvxVisualObject* button = AddBox(root, 0, 0, 10, 10);
-  auto* part = AddBox(button, 0, 0, 10, 10);
-  part->Locked = true;
-  part->SetHitTest(false);
-  part->SetOpacity(0);
-  auto* glow = new TvxFloatAnimation();
-  glow->SetParent(part);
-  glow->SetPropertyName("Opacity");
-  glow->SetStartValue(0);
-  glow->SetStopValue(0.4f);
-  glow->SetTrigger("IsMouseOver=true");
-  glow->SetTriggerInverse("IsMouseOver=false");
+  TvxFloatAnimation* glow = AddGlowPart(button, "IsMouseOver=true");
   auto* free = AddBox(button, 0, 0, 10, 10);  // not a style part: untouched
   auto* other = new TvxFloatAnimation();
   other->SetParent(free);

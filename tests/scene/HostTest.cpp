@@ -100,3 +100,30 @@ TEST_F(Host, HintsComeFromTheObjectUnderThePointerOrItsParents) {
   EXPECT_EQ(scene->HintAt(QPointF(15 + 210, 7.5 + 10)), "") << "ShowHint is off";
   EXPECT_EQ(scene->HintAt(QPointF(400, 300)), "");
 }
+
+TEST_F(Host, WithoutACompositorTheSeeThroughPartsGetAnOpaqueBackdrop) {
+  auto* face = new TvxRectangle();
+  face->SetAlign(vaClient);
+  face->Fill().SetColorText("#FF336699");
+  face->SetParent(root);
+  TdxSceneHost host(scene);
+  host.show();
+  Pump(50);
+  EXPECT_TRUE(vgDesktopComposites()) << "the offscreen platform composes";
+  EXPECT_FALSE(host.OpaqueBackdrop());
+  const QPoint border(4, 3), inside(275, 165);
+  EXPECT_EQ(qAlpha(host.grab().toImage().pixel(border)), 0);
+
+  host.ForceCompositing(false);  // a bare X11 desktop
+  EXPECT_TRUE(host.OpaqueBackdrop());
+  QImage shot = host.grab().toImage();
+  EXPECT_EQ(shot.pixel(border), scene->AmbientColor) << "ambient, not black";
+  EXPECT_EQ(shot.pixel(inside), 0xFF336699u);
+  layer->RotateAngle().SetY(90);  // edge-on, half-way through the flip
+  shot = host.grab().toImage();
+  EXPECT_EQ(shot.pixel(inside), scene->AmbientColor);
+
+  host.ForceCompositing(std::nullopt);
+  EXPECT_FALSE(host.OpaqueBackdrop());
+  EXPECT_EQ(qAlpha(host.grab().toImage().pixel(inside)), 0);
+}

@@ -1,37 +1,6 @@
 #include "Gallery.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-
-#include "window/FormStyles.h"
-
 namespace {
-
-// The player's looks, as the main window registers them.
-const TvxResources& FormLooks() {
-  static const TvxResources* looks = [] {
-    auto* r = new TvxResources();
-    RegisterFormStyles(*r);
-    return r;
-  }();
-  return *looks;
-}
-
-QString AssetDir() {
-  for (const QString& dir : {QCoreApplication::applicationDirPath() + "/assets/glyphs",
-                             QStringLiteral(MELVO_SOURCE_DIR "/assets/glyphs")})
-    if (QDir(dir).exists()) return dir;
-  return QString();
-}
-
-template <typename T>
-T* Make(TvxObject* parent, float x, float y, float w, float h) {
-  auto* o = new T();
-  o->SetBounds(x, y, w, h);
-  o->SetParent(parent);
-  return o;
-}
 
 TvxText* Label(TvxObject* parent, float x, float y, float w, float h, const QString& text,
                float size = 12, TvxTextAlign align = vgTextAlignNear) {
@@ -60,69 +29,6 @@ TvxBitmapButton* Button(TvxObject* parent, float x, float y, float w, float h, c
     b->ShowHint = true;
   }
   return b;
-}
-
-// One play-list entry built like the player's: named parts and a hover delete button.
-TvxListBoxItem* SongItem(TvxListBox* list, int i, const QImage& deleteGlyph) {
-  auto* item = new TvxListBoxItem();
-  item->SetHeight(40);
-  item->Tag = i;
-  item->TagString = QStringLiteral("/music/%1.mp3").arg(i);
-  auto* layout = new TvxLayout();
-  layout->SetAlign(vaClient);
-  layout->SetParent(item);
-  auto* back = new TvxRectangle();
-  back->BindingName = "backcolor";
-  back->SetAlign(vaClient);
-  back->SetHitTest(false);
-  back->Fill().SetColorText(QString(QChar(0)));
-  back->Stroke().SetColorText(QString(QChar(0)));
-  back->SetParent(layout);
-  auto* texts = new TvxLayout();
-  texts->SetAlign(vaClient);
-  texts->Padding().Set(12, 0, 0, 0);
-  texts->SetParent(back);
-  auto* title = new TvxText();
-  title->BindingName = "title";
-  title->SetAlign(vaTop);
-  title->SetHeight(22);
-  title->Fill().SetColorText("#FFffffff");
-  title->HorzTextAlign = vgTextAlignNear;
-  title->WordWrap = false;
-  title->Font.Size = 14;
-  title->Font.Style = vgFontBold;
-  title->SetHitTest(false);
-  title->SetText(QStringLiteral("第 %1 首 · 晴天").arg(i + 1));
-  title->SetParent(texts);
-  auto* singer = new TvxText();
-  singer->BindingName = "songer";
-  singer->SetAlign(vaClient);
-  singer->Fill().SetColorText("#FFffffff");
-  singer->HorzTextAlign = vgTextAlignNear;
-  singer->WordWrap = false;
-  singer->Font.Size = 11;
-  singer->SetHitTest(false);
-  singer->SetText(i % 3 ? QStringLiteral("周杰伦") : QStringLiteral("未知歌手"));
-  singer->SetParent(texts);
-  auto* lou = new TvxLayout();
-  lou->BindingName = "loubtn";
-  lou->SetVisible(false);
-  lou->SetWidth(30);
-  lou->SetAlign(vaRight);
-  lou->SetParent(back);
-  auto* del = new TvxBitmapButton();
-  del->SetResource("btnStyleBlack");
-  del->SetWidth(20);
-  del->SetHeight(20);
-  del->Position().SetY(10);
-  del->SetBitmapLayout(vgGlyphCenter);
-  del->BitmapSize = 16;
-  del->Bitmap().Assign(deleteGlyph);
-  del->Hint = QStringLiteral("删除歌曲");
-  del->ShowHint = true;
-  del->SetParent(lou);
-  item->SetParent(list);
-  return item;
 }
 
 void AddEasingDots(TvxObject* parent, float x, float y) {
@@ -168,12 +74,6 @@ void StartLoops(TvxObject* o) {
 }
 
 }  // namespace
-
-QImage GalleryGlyph(const QString& name, int size) {
-  QFile f(AssetDir() + "/" + name + ".svg");
-  if (!f.open(QIODevice::ReadOnly)) return QImage();
-  return vgRenderSvg(f.readAll(), size, size);
-}
 
 void Gallery::Flip(bool toBack) {
   TvxBitmapButton* own = toBack ? FlipButton : BackButton;
@@ -297,13 +197,9 @@ Gallery BuildGallery(float width, float height, int listItems) {
   auto* artist = Make<TvxImage>(f, c1 + 262, y0 + 2, 80, 72);
   artist->Bitmap().Assign(GalleryGlyph("album", 160));
   g.Disc = Make<TvxImage>(f, c1 + 250, y0 + 86, 106, 106);
-  g.Disc->Bitmap().Assign(GalleryGlyph("disc", 212));
-  auto* spin = new TvxFloatAnimation();
-  spin->SetPropertyName("RotateAngle");
-  spin->SetStopValue(360);
-  spin->SetDuration(2);
-  spin->SetLoop(true);
-  spin->SetParent(g.Disc);
+  const QImage disc = GalleryGlyph("disc", 212);
+  g.Disc->Bitmap().Assign(disc.isNull() ? DiscPicture(212) : disc);
+  AddDiscSpin(g.Disc);
 
   // Column 2: the long list and a string list.
   const float c2 = 372;
@@ -317,7 +213,7 @@ Gallery BuildGallery(float width, float height, int listItems) {
   g.Songs->SetResource("musicListBoxStyle1");
   g.Songs->Cursor = crHandPoint;
   const QImage del = GalleryGlyph("delete", 32);
-  for (int i = 0; i < listItems; ++i) SongItem(g.Songs, i, del);
+  for (int i = 0; i < listItems; ++i) AddSongItem(g.Songs, i, del, 40);
   TvxListBox* songs = g.Songs;
   g.Songs->OnMouseMove = [songs](TvxObject*, unsigned, float x, float y, float, float) {
     TvxListBoxItem* item = songs->ItemByPoint(x, y);
@@ -416,31 +312,5 @@ Gallery BuildGallery(float width, float height, int listItems) {
   g.BackButton = Button(g.Back, 327, 196, 62, 26.5f, "btnStyleWhite", QStringLiteral("完成"));
 
   StartLoops(g.Scene);
-  return g;
-}
-
-Gallery BuildDiscOnly() {
-  Gallery g;
-  g.Scene = new TdxScene();
-  g.Scene->SetResources(&FormLooks());
-  g.Scene->SetSize(550, 330);
-  auto* root1 = new TdxVisualObject();
-  root1->SetParent(g.Scene);
-  g.Layer = new TdxGUIObjectLayer();
-  g.Layer->Position().SetX(275);
-  g.Layer->Position().SetY(165);
-  g.Layer->SetParent(root1);
-  g.Front = Make<TvxRectangle>(g.Layer, 0, 0, 520, 315);
-  g.Front->Fill().SetColor(0xFF2B3A55);
-  g.Front->Stroke().SetKind(vgBrushNone);
-  g.Disc = Make<TvxImage>(g.Front, 122, 67, 106, 106);
-  g.Disc->Bitmap().Assign(GalleryGlyph("disc", 106));
-  auto* spin = new TvxFloatAnimation();
-  spin->SetPropertyName("RotateAngle");
-  spin->SetStopValue(360);
-  spin->SetDuration(2);
-  spin->SetLoop(true);
-  spin->SetParent(g.Disc);
-  spin->Start();
   return g;
 }

@@ -1,13 +1,8 @@
 // The gallery scene: every control in every style, a long list, easing dots and the flip.
 #pragma once
 
-#include <QImage>
-#include <QString>
-
-#include "scene/Controls.h"
+#include "SceneParts.h"
 #include "scene/Scene.h"
-
-QImage GalleryGlyph(const QString& name, int size);
 
 struct Gallery {
   TdxScene* Scene = nullptr;
@@ -27,5 +22,3 @@ struct Gallery {
 
 // Builds the gallery into a new scene of the given size.
 Gallery BuildGallery(float width, float height, int listItems);
-// A scene of just the turning 106 x 106 disc, for measuring its cost.
-Gallery BuildDiscOnly();

@@ -1,9 +1,8 @@
-// Inside the audio library: streams, the output device with its mixer, and the registry that maps
-// handles to objects. The output callback only touches atomics, the ring buffers and locks it
-// can skip (try_lock), so it never waits for another thread.
+// One stream: its decoder, the worker thread that fills its playback ring, its part of each mix
+// pass, and what is being heard of it (positions, levels, spectra). The mixer's side only touches
+// atomics, the ring and locks it can skip (try_lock), so it never waits for another thread.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -17,28 +16,14 @@
 #include "audiolib/AudioLib.h"
 #include "audiolib/Decoder.h"
 #include "audiolib/Equalizer.h"
+#include "audiolib/Error.h"
 #include "audiolib/Input.h"
+#include "audiolib/OutputClock.h"
+#include "audiolib/ReadGuard.h"
 
 namespace melvo::audiolib {
 
-void setError(int code);
-
 class Device;
-
-// When the output last took audio and how much of it is still to be heard: the mixer runs ahead
-// of the loudspeaker by about one period, so positions, levels and spectra subtract what is still
-// queued. `epoch` is odd while a mix pass runs; readers retry until they saw an even, unchanged
-// one.
-struct OutputClock {
-  std::atomic<uint64_t> epoch{0};
-  std::atomic<int64_t> passNs{0};       // steady clock at the end of the last pass
-  std::atomic<int64_t> aheadFrames{0};  // frames mixed then but not yet heard
-  int rate = 44100;
-
-  static int64_t nowNs();
-  // Frames of the last pass still queued at `nowNs`.
-  int64_t queuedAt(int64_t passNs, int64_t ahead, int64_t nowNs) const;
-};
 
 class Stream : public std::enable_shared_from_this<Stream> {
  public:
@@ -49,6 +34,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   const DWORD flags;
   const std::string name;
   bool isFile = true;
+  ReadGuard readGuard;             // before the source and the decoder that read through it
   std::unique_ptr<NetSource> net;  // before `decoder`: the container reads through it
   std::unique_ptr<Decoder> decoder;
   int64_t fileSize = -1;
@@ -188,43 +174,6 @@ class Stream : public std::enable_shared_from_this<Stream> {
   std::thread worker_;
   std::atomic<bool> workerStarted_{false};
   std::atomic<bool> playRequested_{false};  // a wake-up the worker has not seen yet
-};
-
-class Device {
- public:
-  bool open(int device, int rate);
-  void close();
-  bool isOpen() const { return open_; }
-  int rate() const { return rate_; }
-  void setRunning(bool on);
-  void wake();  // a stream started playing
-  void attach(Stream* s);
-  void detach(Stream* s);  // returns once the mixer no longer uses s
-  std::atomic<float> master{1.0f};
-
- private:
-  static void sdlCallback(void* self, uint8_t* stream, int len);
-  // One pass; `aheadAfter` is how many frames are still to be heard once this pass is handed over.
-  void mix(float* out, int frames, int64_t aheadAfter);
-  void runNoSound();
-  void setQueued(int64_t frames);
-
-  static constexpr int kSlots = 512;
-  std::array<std::atomic<Stream*>, kSlots> slots_{};
-  OutputClock clock_;
-  std::vector<float> scratch_;
-  std::vector<float> silentOut_;
-  bool open_ = false;
-  int rate_ = 44100;
-  uint32_t sdlDevice_ = 0;
-  bool sdlInit_ = false;
-  std::thread noSound_;
-  std::atomic<bool> noSoundQuit_{false};
-  std::atomic<bool> audible_{false};  // some stream played in the last mix pass
-  std::mutex idleMutex_;
-  std::condition_variable idleWake_;
-  bool woken_ = false;
-  std::atomic<bool> running_{true};
 };
 
 }  // namespace melvo::audiolib

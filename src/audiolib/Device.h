@@ -1,0 +1,33 @@
+// The output device: the mixer and the sink that plays it (SDL, or the no-sound sink).
+#pragma once
+
+#include <memory>
+
+#include "audiolib/Mixer.h"
+#include "audiolib/OutputSink.h"
+
+namespace melvo::audiolib {
+
+class Stream;
+
+class Device {
+ public:
+  // device 0 (or an environment that asks for no sound) = the no-sound sink; -1 and 1 = SDL.
+  bool open(int device, int rate);
+  void close();
+  bool isOpen() const { return sink_ != nullptr; }
+  int rate() const { return rate_; }
+  void setRunning(bool on);
+  void wake();  // a stream started playing
+  void attach(Stream* s);
+  void detach(Stream* s);  // returns once the mixer no longer uses s
+  void setMaster(float volume) { mixer_.master = volume; }
+  float master() const { return mixer_.master.load(); }
+
+ private:
+  Mixer mixer_;
+  std::unique_ptr<OutputSink> sink_;
+  int rate_ = 44100;
+};
+
+}  // namespace melvo::audiolib

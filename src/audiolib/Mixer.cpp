@@ -1,0 +1,68 @@
+#include "audiolib/Mixer.h"
+
+#include <cstring>
+#include <thread>
+
+#include "audiolib/Stream.h"
+
+namespace melvo::audiolib {
+
+void Mixer::reset(int rate) {
+  clock_.rate = rate;
+  setQueued(0);
+  scratch_.assign(size_t(kMaxFrames) * 2, 0.0f);
+}
+
+void Mixer::setQueued(int64_t frames) {
+  clock_.epoch.fetch_add(1, std::memory_order_acq_rel);
+  clock_.passNs.store(OutputClock::nowNs(), std::memory_order_relaxed);
+  clock_.aheadFrames.store(frames, std::memory_order_relaxed);
+  clock_.epoch.fetch_add(1, std::memory_order_release);
+}
+
+void Mixer::attach(Stream* s) {
+  for (auto& slot : slots_) {
+    Stream* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, s)) return;
+  }
+}
+
+void Mixer::detach(Stream* s) {
+  for (auto& slot : slots_) {
+    Stream* expected = s;
+    slot.compare_exchange_strong(expected, nullptr);
+  }
+  // Wait out a pass that may have picked the stream up before it left its slot.
+  uint64_t seen = clock_.epoch.load();
+  if (seen & 1) {
+    while (clock_.epoch.load() == seen) std::this_thread::yield();
+  }
+}
+
+void Mixer::clear() {
+  for (auto& slot : slots_) slot.store(nullptr);
+}
+
+void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
+  clock_.epoch.fetch_add(1, std::memory_order_acq_rel);
+  std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
+  bool anyAudible = false;
+  for (auto& slot : slots_) {
+    Stream* s = slot.load();
+    if (s && s->audible()) {
+      anyAudible = true;
+      s->mixInto(out, frames, scratch_.data());
+    }
+  }
+  audible_.store(anyAudible, std::memory_order_relaxed);
+  const float gain = master.load(std::memory_order_relaxed);
+  for (int i = 0; i < frames * 2; ++i) {
+    float v = out[i] * gain;
+    out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);
+  }
+  clock_.passNs.store(OutputClock::nowNs(), std::memory_order_relaxed);
+  clock_.aheadFrames.store(aheadAfter, std::memory_order_relaxed);
+  clock_.epoch.fetch_add(1, std::memory_order_release);
+}
+
+}  // namespace melvo::audiolib

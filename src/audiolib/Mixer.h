@@ -1,0 +1,44 @@
+// The mix pass: the streams attached to the output, summed with the master volume into one
+// stereo float buffer, and the clock that tells how much of it is still to be heard.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "audiolib/OutputClock.h"
+
+namespace melvo::audiolib {
+
+class Stream;
+
+class Mixer {
+ public:
+  static constexpr int kMaxFrames = 8192;  // the most one pass mixes
+
+  void reset(int rate);
+  int rate() const { return clock_.rate; }
+  void attach(Stream* s);  // with every slot taken the stream stays silent
+  void detach(Stream* s);  // returns once no pass uses s
+  void clear();
+
+  // One pass of at most kMaxFrames; `aheadAfter` is how many frames are still to be heard once
+  // this pass is handed over.
+  void mix(float* out, int frames, int64_t aheadAfter);
+  // Only while no pass can run: from the mixing thread itself, or with the output paused.
+  void setQueued(int64_t frames);
+  bool audible() const { return audible_.load(std::memory_order_relaxed); }
+  const OutputClock& clock() const { return clock_; }
+
+  std::atomic<float> master{1.0f};
+
+ private:
+  static constexpr int kSlots = 512;
+  std::array<std::atomic<Stream*>, kSlots> slots_{};
+  OutputClock clock_;
+  std::vector<float> scratch_;
+  std::atomic<bool> audible_{false};  // some stream played in the last pass
+};
+
+}  // namespace melvo::audiolib

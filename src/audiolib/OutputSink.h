@@ -1,0 +1,26 @@
+// Where mixed audio goes: a sound card through SDL, or nowhere at the real-time rate. A sink pulls
+// its periods from the mixer on a thread of its own.
+#pragma once
+
+#include <memory>
+
+namespace melvo::audiolib {
+
+class Mixer;
+
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  // Starts taking audio at `rate`; false when the output cannot be opened.
+  virtual bool open(int rate) = 0;
+  virtual void close() = 0;
+  // Paused output takes nothing; what it had queued is dropped.
+  virtual void setRunning(bool on) = 0;
+  // A stream started or moved: take its audio as soon as possible.
+  virtual void wake() = 0;
+};
+
+std::unique_ptr<OutputSink> makeSdlSink(Mixer& mixer);
+std::unique_ptr<OutputSink> makeNoSoundSink(Mixer& mixer);
+
+}  // namespace melvo::audiolib

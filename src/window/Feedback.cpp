@@ -1,0 +1,4 @@
+// User feedback through the suggestion popup.
+#include "window/unitMain.h"
+
+void TunitMain::btnSuggestClick(TvxObject*) {}
