@@ -250,6 +250,7 @@ class TunitMain : public TForm, public TdxSceneHost {
   void changeEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   // unitMain.cpp
@@ -278,5 +279,6 @@ class TunitMain : public TForm, public TdxSceneHost {
   int FIgnoredExceptions = 0;
   bool FPlaced = false;
   bool FWatchingScreen = false;
+  bool FPainted = false;
   bool FClosed = false;
 };
