@@ -106,13 +106,29 @@ TAudioEngine::TAudioEngine(uint32_t HWND, const std::string& _PluginPath)
   QObject::connect(PTime, &QTimer::timeout, FContext.get(), [this] { OnTimer(); });
 }
 
-// The tick only feeds the progress handler: without one it would wake the program for nothing.
+// The tick only feeds the progress handler, and never in the stopped state: without one, or
+// while stopped, it would wake the program for nothing.
 void TAudioEngine::SetOnAudioProcess(TAudioProcess h) {
   FOnAudioProcess = std::move(h);
-  if (FOnAudioProcess)
+  UpdateTick();
+}
+
+void TAudioEngine::SetState(int32_t State) {
+  FPlayerState = State;
+  UpdateTick();
+}
+
+void TAudioEngine::UpdateTick() {
+  if (!PTime) return;
+  const bool wanted = FOnAudioProcess && FPlayerState != psStopped;
+  if (wanted && !PTime->isActive())
     PTime->start();
-  else
+  else if (!wanted && PTime->isActive())
     PTime->stop();
+}
+
+bool TAudioEngine::TickActive() const {
+  return PTime && PTime->isActive();
 }
 
 TAudioEngine::~TAudioEngine() {
@@ -221,7 +237,7 @@ void TAudioEngine::StreamDownProc(const void* buffer, uint32_t length, void* use
 
 void TAudioEngine::StreamEnded(uint32_t channel) {
   if (!FAcceptEnd || channel != Channel) return;  // the stream was replaced by Play after it ended
-  FPlayerState = psEnded;
+  SetState(psEnded);
   RaiseFinish(psEnded);
 }
 
@@ -240,7 +256,7 @@ void TAudioEngine::Play(const std::string& FileName) {
 }
 
 void TAudioEngine::SwitchToConnecting() {
-  FPlayerState = psConnecting;
+  SetState(psConnecting);
   RaiseState(psConnecting);
 }
 
@@ -252,10 +268,10 @@ void TAudioEngine::StreamCreateDone() {
     CreateEqualizerFX();
     SetEqualizer();
     StartPlayback();
-    FPlayerState = psPlaying;
+    SetState(psPlaying);
     RaiseState(psPlaying);
   } else {
-    FPlayerState = psOpenFailed;
+    SetState(psOpenFailed);
     RaiseFinish(psOpenFailed);
     RaiseFail(psOpenFailed, StreamCreate->ErrorCode());
   }
@@ -282,20 +298,20 @@ void TAudioEngine::StartPlayback() {
 
 void TAudioEngine::Pause() {
   libcalls::PauseChannel(Channel);
-  FPlayerState = psPaused;
+  SetState(psPaused);
   RaiseState(psPaused);
 }
 
 void TAudioEngine::UnPause() {
   libcalls::PlayChannel(Channel);
-  FPlayerState = psPlaying;
+  SetState(psPlaying);
   RaiseState(psPlaying);
 }
 
 void TAudioEngine::Stop() {
   if (StreamCreate) StreamCreate->Terminate();
   libcalls::StopChannel(Channel);
-  FPlayerState = psStopped;
+  SetState(psStopped);
   RaiseState(psStopped);
 }
 

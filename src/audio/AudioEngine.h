@@ -113,7 +113,7 @@ class TAudioEngine {
   TTags GetSongLength(const std::string& FileName) const;
 
   int32_t EngineState() const { return FPlayerState; }
-  void SetEngineState(int32_t State) { FPlayerState = State; }
+  void SetEngineState(int32_t State) { SetState(State); }
   int32_t Bitrate() const { return Fbitrate; }
   const std::string& CurSong() const { return FCurFileName; }
   float Volume() const { return FVolume; }
@@ -122,6 +122,8 @@ class TAudioEngine {
   void SetSysVolume(float v);
   const std::string& Exts() const { return FExts; }
   bool OpeningUnderWay() const { return StreamCreate != nullptr; }
+  // The 50 ms progress tick is running (only while a handler listens and not stopped).
+  bool TickActive() const;
 
   void SetOnAudioEvent(TAudioPlayEvent h) { FOnAudioEvent = std::move(h); }
   void SetOnAudioFinish(TAudioFinish h) { FOnAudioFinish = std::move(h); }
@@ -150,6 +152,8 @@ class TAudioEngine {
   void StreamEnded(uint32_t channel);
   void PostToMainThread(std::function<void()> call);
   void RaiseState(int32_t State);
+  void SetState(int32_t State);
+  void UpdateTick();
   void RaiseFinish(int32_t State);
   void RaiseFail(int32_t State, int32_t ErrCode);
 

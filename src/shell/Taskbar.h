@@ -75,6 +75,8 @@ class TTaskbarButtons : public IMediaControls {
   void initTaskbar();
   // The window came back from the tray: the next initTaskbar adds the buttons again.
   void ResetButtons() { IFLAG = true; }
+  // For a window that keeps PSTATUS itself: 1 play icon, 2 pause icon, anything else none.
+  void SetPlayStatus(int status) { PSTATUS = status; }
   // The thumbnail part of the window procedure; true when the message was a button click.
   bool WndProcCommand(uint32_t message, uint64_t wParam);
 

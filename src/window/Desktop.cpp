@@ -1,6 +1,17 @@
-// Registration with the desktop: file associations and start with the session.
+// Registration with the desktop: the player's file types at every start, and starting with the
+// session from the settings face.
+#include "shell/DesktopFiles.h"
 #include "window/unitMain.h"
 
-void TunitMain::AssociateFileTypes() {}
+void TunitMain::AssociateFileTypes() {
+  const std::vector<std::string> extensions(AssociatedExtensions.begin(),
+                                            AssociatedExtensions.end());
+  shell::RegisterFileTypes(extensions, shell::RunningProgramFile());
+}
 
-void TunitMain::checkAutoStartClick(TvxObject*) {}
+// The box is never set from the desktop at start: it starts unticked, and the handler, which
+// runs before the click toggles it, acts on the state it had.
+void TunitMain::checkAutoStartClick(TvxObject*) {
+  ReportClick("checkAutoStart");
+  shell::ToggleAutoStart(checkAutoStart->IsChecked(), shell::RunningProgramFile());
+}

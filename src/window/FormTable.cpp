@@ -104,12 +104,19 @@ const TRow kForm[] = {
   {N(GuiMain), .Parent = "Root1", .At = {275, 165, 520, 315}},
   {N(Root2), .Parent = "GuiMain", .At = {0, 0, 520, 315}},
 
-  // Main face. The invitation comes first so that the top bar's buttons above it keep their
-  // clicks; its picture shows through the transparent bar.
+  // Main face.
   {N(RectangleRoot), .Parent = "Root2", .At = {0, 0, 520, 315, vaTop},
    .Look = {.NoHitTest = true, .Clip = true}},
+  // List view.
+  {N(RectangleList), .Parent = "RectangleRoot", .At = {0, 44.5f, 520, 273},
+   .Look = {.Fill = kClear, .Clip = true}},
+  {N(musicListBox), .Parent = "RectangleList", .At = {0, 0, 520, 273, vaClient},
+   .Style = "musicListBoxStyle1", .Cursor = crHandPoint,
+   .Look = {.HoverTracking = true, .SmallScrollBars = true},
+   .On = {.MouseUp = ON(musicListBoxMouseUp), .MouseMove = ON(musicListBoxMouseMove)}},
   {N(imgTip), .Parent = "RectangleRoot", .At = {122, 0, 405, 264}, .Hidden = true,
    .Cursor = crHandPoint, .On = {.Click = ON(btnAddClick)}},
+  // The top bar lies above the list and the invitation, so its buttons keep their clicks.
   {N(RectangleTop), .Parent = "RectangleRoot", .At = {0, 0, 520, 44.5f, vaTop},
    .Look = {.Fill = kClear, .NoHitTest = true}},
   {N(LayoutTopleft), .Parent = "RectangleTop", .At = {0, 0, 77, 44.5f, vaLeft}},
@@ -140,7 +147,7 @@ const TRow kForm[] = {
   {N(btnClose), .Parent = "LayoutTopright", .At = {87, 0, 20, 20}, .Hint = "最小化至托盘",
    .Style = "btnStyleBlack", .On = {.Click = ON(btnCloseClick)}},
   {N(hudtextSearch), .Parent = "LayoutTopright", .At = {107, 22.5f, 107, 22},
-   .Text = "输入本地歌曲信息", .Style = "HudTextBox1Style1", .Look = {.Tag = 8},
+   .Text = "输入本地歌曲信息", .Style = "HudTextBox1Style1", .Look = {.FontSize = 12, .Tag = 8},
    .On = {.MouseUp = ON(hudtextSearchMouseUp), .KeyUp = ON(hudtextSearchKeyUp)}},
   {N(RectangleSearch), .Parent = "LayoutTopright", .At = {-143, 44.5f, 250, 100},
    .Hidden = true, .Look = {.Fill = "#FF9D9D9D"}},
@@ -148,14 +155,6 @@ const TRow kForm[] = {
    .Style = "musicListBoxStyle1", .Look = {.NoHitTest = true, .ItemHeight = 19},
    .On = {.MouseUp = ON(StringListBoxSearchMouseUp),
           .MouseLeave = ON(StringListBoxSearchMouseLeave)}},
-
-  // List view.
-  {N(RectangleList), .Parent = "RectangleRoot", .At = {0, 44.5f, 520, 273},
-   .Look = {.Fill = kClear, .Clip = true}},
-  {N(musicListBox), .Parent = "RectangleList", .At = {0, 0, 520, 273, vaClient},
-   .Style = "musicListBoxStyle1", .Cursor = crHandPoint,
-   .Look = {.HoverTracking = true, .SmallScrollBars = true},
-   .On = {.MouseUp = ON(musicListBoxMouseUp), .MouseMove = ON(musicListBoxMouseMove)}},
 
   // Now-playing view. The disc lies behind the artist picture and slides out beside it.
   {N(RectanglePlay), .Parent = "RectangleRoot", .At = {0, 44.5f, 520, 273}, .Hidden = true,
@@ -335,6 +334,8 @@ void ApplyLook(TForm& form, TvxObject* object, const TRow& row) {
     if (look.HAlign) t->HorzTextAlign = *look.HAlign;
     t->WordWrap = !look.OneLine;
   }
+  if (auto* e = dynamic_cast<TvxHudTextBox*>(object); e && look.FontSize > 0)
+    e->Font.Size = look.FontSize;
   if (auto* l = dynamic_cast<TvxHudLabel*>(object)) {
     if (look.FontSize > 0) l->Font.Size = look.FontSize;
     if (look.HAlign) l->HorzTextAlign = *look.HAlign;

@@ -8,12 +8,13 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "online/Version.h"
 #include "online/Workers.h"
 #include "online/common.h"
-#include "shell/WinVerUtils.h"
 #include "window/unitMain.h"
 
 namespace {
@@ -21,12 +22,6 @@ namespace {
 std::optional<bool>& TrayOverride() {
   static std::optional<bool> value;
   return value;
-}
-
-bool IsWindows7() {
-  std::string name;
-  GetWindowsVersionName(name);
-  return name == "Windows 7";
 }
 
 }  // namespace
@@ -179,6 +174,20 @@ void TunitMain::contextMenuEvent(QContextMenuEvent* event) {
     return;
   }
   TdxSceneHost::contextMenuEvent(event);
+}
+
+// For the start-up benchmark: MELVO_START_NS (wall-clock nanoseconds taken just before the
+// program was started) makes the first painted frame print how long it took.
+void TunitMain::paintEvent(QPaintEvent* event) {
+  TdxSceneHost::paintEvent(event);
+  if (FPainted) return;
+  FPainted = true;
+  const QByteArray start = qgetenv("MELVO_START_NS");
+  if (start.isEmpty()) return;
+  const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+  std::fprintf(stderr, "first-paint-ms %.1f\n", double(now - start.toLongLong()) / 1e6);
 }
 
 bool TunitMain::event(QEvent* event) {

@@ -52,12 +52,20 @@ void TunitMain::ShowDisc() {
   if (FEngine && FEngine->EngineState() == psPlaying) FloatAnimation2->Start();
 }
 
+// The way back waits the disc's full time even when the disc or its view is hidden (an
+// animation of a hidden object would return at once): the wait then runs on the scene's root.
+static void SlideOrWait(TvxVisualObject* v, TvxObject* root, float x, float duration,
+                        TvxInterpolationType interpolation) {
+  if (v->IsVisibleInTree())
+    v->AnimateFloatWait(QStringLiteral("Position.X"), x, duration, vgAnimationIn, interpolation);
+  else
+    root->AnimateFloatWait(QStringLiteral("Wait"), 0, duration, vgAnimationIn, interpolation);
+}
+
 void TunitMain::HideDisc() {
-  imageDisc->AnimateFloatWait(QStringLiteral("Position.X"), 42, 0.4f, vgAnimationIn,
-                              vgInterpolationQuintic);
+  SlideOrWait(imageDisc, Root1, 42, 0.4f, vgInterpolationQuintic);
   imageDisc->SetVisible(false);
-  imageArtist->AnimateFloatWait(QStringLiteral("Position.X"), 65, 0.3f, vgAnimationIn,
-                                vgInterpolationLinear);
+  SlideOrWait(imageArtist, Root1, 65, 0.3f, vgInterpolationLinear);
 }
 
 void TunitMain::btnSearchClick(TvxObject*) {
@@ -76,16 +84,7 @@ void TunitMain::btnSearchClick(TvxObject*) {
 
 void TunitMain::btnReturnClick(TvxObject*) {
   ReportClick("btnReturn");
-  // The disc's animations wait their full time even when it is already hidden: they animate
-  // nothing then, so the wait is kept here.
-  if (imageDisc->Visible()) {
-    HideDisc();
-  } else {
-    imageDisc->SetVisible(true);
-    imageDisc->SetOpacity(0);
-    HideDisc();
-    imageDisc->SetOpacity(1);
-  }
+  HideDisc();
   RectangleList->Position().SetX(520);
   RectangleList->SetOpacity(1);
   RectangleList->SetVisible(true);

@@ -19,6 +19,11 @@
 #include "window/Form.h"
 
 class QMenu;
+namespace shell {
+class ITaskbarList;
+class TTaskbarButtons;
+class TMprisControls;
+}  // namespace shell
 
 // Views of the main face that ShowPlayView can come from.
 enum TFromView { fvList, fvOnline };
@@ -192,11 +197,33 @@ class TunitMain : public TForm, public TdxSceneHost {
 
   // ---- MediaControls.cpp: taskbar and desktop media controls ---------------------------------
 
-  // Creation step 6.
+  // Creation step 6: the taskbar buttons (they act on Windows 7 only) and the desktop media
+  // controls on the session bus.
   void CreateTaskbar();
   void initTaskbar();
   // A thumbnail or media-control command: 0 next mode, 1 play/pause, 2 next.
   void ThumbButtonClicked(int id);
+  // What the controller tells the taskbar and the desktop media controls:
+  // PlayerStateChanged's last step, after PSTATUS is set.
+  void MediaStateChanged(int32_t state);
+  // Every progress tick (the taskbar progress on Windows 7), both in milliseconds.
+  void MediaProgress(float curPos, float maxPos);
+  // PlaySelected: the entry that now plays.
+  void MediaSongChanged(int id, const QString& title, const QString& singer, const QString& album,
+                        const QString& location, double lengthMs);
+  // The play mode changed (mode buttons, ApplyConfig).
+  void MediaModeChanged(int mode);
+  // The stream volume changed, 0 … 1.
+  void MediaVolumeChanged(double volume);
+  // The user moved the position.
+  void MediaSeeked(double positionMs);
+  // The test every taskbar feature makes first: the version name is "Windows 7".
+  static bool IsWindows7();
+  // Seams for tests: a version name and taskbar object of their own (empty: the system's), and
+  // whether the media controls go on the session bus (empty: when the desktop has one).
+  static void SetTaskbarForTesting(std::function<std::string()> versionName,
+                                   std::function<std::unique_ptr<shell::ITaskbarList>()> factory);
+  static void SetMediaBusForTesting(std::optional<bool> on);
 
   // ---- Desktop.cpp: registration with the desktop --------------------------------------------
 
@@ -211,6 +238,8 @@ class TunitMain : public TForm, public TdxSceneHost {
   // Taskbar (MediaControls.cpp).
   int32_t PSTATUS = 1;
   bool IFLAG = true;
+  std::shared_ptr<shell::TTaskbarButtons> FTaskBarList;
+  std::shared_ptr<shell::TMprisControls> FMediaControls;
   // Online search (OnlineView.cpp).
   int OLPage = 0;
   bool OLMore = false;
@@ -221,6 +250,7 @@ class TunitMain : public TForm, public TdxSceneHost {
   void changeEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   // unitMain.cpp
@@ -249,5 +279,6 @@ class TunitMain : public TForm, public TdxSceneHost {
   int FIgnoredExceptions = 0;
   bool FPlaced = false;
   bool FWatchingScreen = false;
+  bool FPainted = false;
   bool FClosed = false;
 };

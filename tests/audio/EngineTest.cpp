@@ -211,6 +211,7 @@ TEST(EngineTransport, PauseResumeStopAndTheTickRunsInEveryStateButStopped) {
   log.RecordProgress();
   Drain(150);
   EXPECT_EQ(log.progressCount, 0) << "no tick in the initial stopped state";
+  EXPECT_FALSE(engine->TickActive()) << "a stopped engine does not wake the program";
 
   PlayAndHear(*engine, log, Fixture("tone.wav"));
   engine->Pause();
@@ -231,6 +232,7 @@ TEST(EngineTransport, PauseResumeStopAndTheTickRunsInEveryStateButStopped) {
   ticks = log.progressCount;
   Drain(200);
   EXPECT_EQ(log.progressCount, ticks);
+  EXPECT_FALSE(engine->TickActive());
 }
 
 TEST(EngineTransport, EndOfAStreamRaisesFinishAndALateEndOfAReplacedStreamIsDropped) {

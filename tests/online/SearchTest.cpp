@@ -11,13 +11,16 @@ namespace {
 
 std::string ReplyWith(size_t songs) {
   nlohmann::json list = nlohmann::json::array();
-  for (size_t i = 0; i < songs; ++i)
-    list.push_back({{"name", "n" + std::to_string(i)},
+  for (size_t i = 0; i < songs; ++i) {
+    std::string name(1, 'n');  // appended, not "n" + ...: GCC 12 warns wrongly on the latter
+    name += std::to_string(i);
+    list.push_back({{"name", name},
                     {"singer", "s"},
                     {"mp3", "http://m/x.mp3"},
                     {"album", "a"},
                     {"duration", "4:05"},
                     {"imgUrl", ""}});
+  }
   return nlohmann::json{{"songList", list}}.dump();
 }
 

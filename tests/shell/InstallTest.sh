@@ -45,6 +45,44 @@ out=$(env -u MELVO_PLUGIN_DIR MELVO_AUDIO_DEVICE=nosound SDL_AUDIODRIVER=dummy \
   "$root/moved/bin/melvo-play" --quiet --for 0.3 "$flac" 2>&1) || fail "melvo-play: $out"
 echo "$out" | grep -q "state 1002" || fail "the FLAC file did not play: $out"
 
+# The installed player started through its link: it registers the resolved program file with the
+# desktop and appears as a media player on a bus of this test's own.
+home="$root/home"
+mkdir -p "$home/run"
+chmod 700 "$home/run"
+bus_pid=
+if command -v dbus-daemon >/dev/null; then
+  dbus-daemon --session --fork --print-address=1 --print-pid=1 >"$root/bus" 2>/dev/null || true
+  bus_address=$(sed -n 1p "$root/bus")
+  bus_pid=$(sed -n 2p "$root/bus")
+fi
+XDG_RUNTIME_DIR="$home/run" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+  DBUS_SESSION_BUS_ADDRESS="${bus_address:-disabled:}" QT_QPA_PLATFORM=offscreen \
+  MELVO_AUDIO_DEVICE=nosound SDL_AUDIODRIVER=dummy MELVO_STAT_HOST=127.0.0.1:9 \
+  MELVO_WEB_HOST=127.0.0.1:9 MELVO_SEARCH_HOST=127.0.0.1:9 \
+  "$root/moved/bin/melvo" "$flac" >"$root/player.log" 2>&1 &
+player=$!
+stop_player() {
+  kill "$player" 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+  [ -z "$bus_pid" ] || kill "$bus_pid" 2>/dev/null || true
+}
+trap 'stop_player; rm -rf "$root"' EXIT
+registered="$home/data/applications/melvo.desktop"
+i=0
+while [ ! -s "$registered" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
+grep -qxF "Exec=$root/moved/lib/melvo/melvo %f" "$registered" ||
+  fail "the started copy did not register its program file: $(cat "$registered" "$root/player.log" 2>&1)"
+if [ -n "$bus_pid" ] && command -v playerctl >/dev/null; then
+  i=0
+  until DBUS_SESSION_BUS_ADDRESS=$bus_address playerctl -l 2>/dev/null | grep -qx melvo; do
+    [ $i -lt 100 ] || fail "the started copy is not on the bus"
+    sleep 0.05
+    i=$((i + 1))
+  done
+fi
+stop_player
+
 if [ "$mode" = deb ]; then
   command -v "${CPACK:-cpack}" >/dev/null && command -v dpkg-deb >/dev/null || { echo "no cpack/dpkg-deb"; exit 0; }
   (cd "$build" && "${CPACK:-cpack}" -B "$root/package" >"$root/cpack.log" 2>&1) || {

@@ -1,5 +1,6 @@
 // The component tree against the form's description: one row per component.
 #include <QAction>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QTimer>
 #include <functional>
@@ -235,6 +236,76 @@ TEST(OpenDialogFilter, BecomesQtNameFilters) {
   EXPECT_EQ(QtNameFilters("A|*.a|B|*.b;*.c"), (QStringList{"A (*.a)", "B (*.b *.c)"}));
   EXPECT_TRUE(QtNameFilters("").isEmpty());
   EXPECT_TRUE(QtNameFilters("odd").isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+class FormLook : public WindowTest {};
+
+TEST_F(FormLook, ChineseTextUsesAnInstalledCjkFaceAndFitsItsBox) {
+  TunitMain& w = Open();
+  TvxFont font;
+  const QFont qfont = font.ToQFont();
+  // Every character of the form's texts has a glyph in the face chosen for "微软雅黑".
+  const QFontMetricsF probe(qfont);
+  for (const QChar c : QStringLiteral("清空列表云歌库搜索设置开机启动播放器背景完成确定取消"))
+    EXPECT_TRUE(probe.inFont(c)) << QString(c).toStdString();
+  struct Box {
+    TvxVisualObject* v;
+    QString text;
+    float size;
+  };
+  const Box boxes[] = {
+      {w.btnClearlist, w.btnClearlist->Text(), 13},
+      {w.btnSearch, w.btnSearch->Text(), 13},
+      {w.btnOL, w.btnOL->Text(), 13},
+      {w.btnOK, w.btnOK->Text(), 13},
+      {w.msgBtnOk, w.msgBtnOk->Text(), 13},
+      {w.checkAutoStart, "设置开机启动", 13},
+      {w.HudLabel1, w.HudLabel1->Text(), w.HudLabel1->Font.Size},
+      {w.vxhdlblHudLabel2, w.vxhdlblHudLabel2->Text(), w.vxhdlblHudLabel2->Font.Size},
+      {w.vxtxtTotalTime, "00:00", w.vxtxtTotalTime->Font.Size},
+      {w.textSearch, w.textSearch->Text(), w.textSearch->Font.Size},
+      {w.hudtextSearch, w.hudtextSearch->Text(), w.hudtextSearch->Font.Size}};
+  for (const Box& b : boxes) {
+    TvxFont f;
+    f.Size = b.size;
+    const QFontMetricsF m(f.ToQFont());
+    SCOPED_TRACE(b.text.toStdString());
+    // The check box's text starts right of its 13-pixel box.
+    const float room = b.v == w.checkAutoStart ? b.v->Width() - 20 : b.v->Width() - 4;
+    EXPECT_LE(m.horizontalAdvance(b.text), room);
+    EXPECT_LE(m.height(), b.v->Height());
+  }
+}
+
+TEST_F(FormLook, TopBarButtonsKeepTheirClicksOverTheInvitation) {
+  TunitMain& w = Open();
+  w.imgTip->SetVisible(true);
+  EXPECT_EQ(w.mainBs->ObjectAtPoint(ScenePoint(w.btnClose)), w.btnClose);
+  EXPECT_EQ(w.mainBs->ObjectAtPoint(ScenePoint(w.btnSearch)), w.btnSearch);
+  Click(w.btnClose);
+  EXPECT_FALSE(w.isVisible());  // hidden to the tray, no add dialog
+  // Below the bar the invitation takes the click.
+  w.show();
+  EXPECT_EQ(w.mainBs->ObjectAtPoint(ScenePoint(w.imgTip)), w.imgTip);
+}
+
+TEST_F(FormLook, EmptyGroundLetsTheWindowBeDragged) {
+  TunitMain& w = Open();
+  int drags = 0;
+  w.mainBs->OnStartWindowDrag = [&] { ++drags; };
+  // The top bar between its buttons and the see-through margin are empty ground.
+  w.mainBs->MouseDown(QPointF(60, 30), mbLeft, ssLeft);
+  w.mainBs->MouseUp(QPointF(60, 30), mbLeft, 0);
+  w.mainBs->MouseDown(QPointF(3, 160), mbLeft, ssLeft);
+  w.mainBs->MouseUp(QPointF(3, 160), mbLeft, 0);
+  EXPECT_EQ(drags, 2);
+  // A button is not.
+  Click(w.btnSearch);
+  EXPECT_EQ(drags, 2);
 }
 
 }  // namespace
