@@ -45,8 +45,12 @@ class WindowTest : public ::testing::Test {
     QFile::setPermissions(runtime,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
-    clock_.start();
-    TvxAniThread::SetClock([this] { return 1.0 + clock_.nsecsElapsed() * 1e-9 * kSpeed; });
+    // As the program does before it makes the window.
+    ASSERT_TRUE(InitDatabase());
+    // One clock for the whole program: the tick source keeps its start time between tests.
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    TvxAniThread::SetClock([] { return 1.0 + clock.nsecsElapsed() * 1e-9 * kSpeed; });
     TunitMain::SetReportSink([this](const std::string& oper, const std::string& name) {
       reports.emplace_back(oper, name);
     });
@@ -59,6 +63,12 @@ class WindowTest : public ::testing::Test {
     TunitMain::SetUrlOpener(nullptr);
     TunitMain::SetTrayAvailableForTesting(std::nullopt);
     CurConfig.reset();
+  }
+
+  // A configuration as stored and as read at start.
+  void StoreConfig(const TTSC& config) {
+    WriteConfig(&config);
+    CurConfig = std::make_unique<TTSC>(config);
   }
 
   TunitMain& Open(const QStringList& params = {}) {
@@ -87,6 +97,17 @@ class WindowTest : public ::testing::Test {
     t.start();
     while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
   }
+  // Lets the animations run for `seconds` of their time: until the tick source has passed that
+  // time or has nothing left to run (a loaded machine may delay ticks, never skip them).
+  void PumpAnimation(double seconds) {
+    TvxAniThread& ticks = TvxAniThread::Instance();
+    const double target = ticks.Time() + seconds;
+    QElapsedTimer guard;
+    guard.start();
+    QApplication::processEvents();
+    while (ticks.TimerActive() && ticks.Time() < target && guard.elapsed() < 10000)
+      QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+  }
   // Animation seconds spent by fn.
   template <class F>
   double AnimationSeconds(F&& fn) {
@@ -101,7 +122,6 @@ class WindowTest : public ::testing::Test {
   }
 
   QTemporaryDir home_;
-  QElapsedTimer clock_;
   std::vector<std::pair<std::string, std::string>> reports;
   std::unique_ptr<TunitMain> window;
 };
