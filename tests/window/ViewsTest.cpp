@@ -228,22 +228,19 @@ TEST_F(Views, BackgroundClickWithoutConfigurationStillFlipsBack) {
 
 TEST_F(Views, LocalSearchBoxSlidesInFromRestAndOutFromAnywhereElse) {
   TunitMain& w = Open();
+  auto x = [&] { return w.hudtextSearch->Position().X(); };
   w.btnLocalSearchClick(nullptr);
   EXPECT_TRUE(Reported("click", "btnLocalSearch"));
-  PumpAnimation(0.2);
-  const float halfWay = w.hudtextSearch->Position().X();
-  EXPECT_GT(halfWay, 0);
-  EXPECT_LT(halfWay, 107);
-  // Half-way in: the next click sends it back out.
+  // Half-way in, the next click sends it back out.
+  ASSERT_TRUE(PumpUntil([&] { return x() > 0 && x() < 107; }));
   w.btnLocalSearchClick(nullptr);
-  PumpAnimation(0.65);
-  EXPECT_FLOAT_EQ(w.hudtextSearch->Position().X(), 107);
+  EXPECT_TRUE(PumpUntil([&] { return x() == 107; }));
+  PumpAnimation(0.6);
+  EXPECT_FLOAT_EQ(x(), 107);
   w.btnLocalSearchClick(nullptr);
-  PumpAnimation(0.65);
-  EXPECT_FLOAT_EQ(w.hudtextSearch->Position().X(), 0);
+  EXPECT_TRUE(PumpUntil([&] { return x() == 0; }));
   w.btnLocalSearchClick(nullptr);
-  PumpAnimation(0.65);
-  EXPECT_FLOAT_EQ(w.hudtextSearch->Position().X(), 107);
+  EXPECT_TRUE(PumpUntil([&] { return x() == 107; }));
 }
 
 TEST_F(Views, ArtistPictureOpensTheProductSiteInTheBrowser) {
@@ -268,22 +265,20 @@ TEST_F(Views, HoverOpensTheVolumeBarAndTheModeChooserAndTheBackgroundClosesThem)
   ASSERT_FALSE(w.soundTrackBar->Visible() && w.RectangleCircle->Visible());
   w.soundTrackBar->SetVisible(false);
 
+  auto fill = [](TvxVisualObject* v) { return v->Fill().ColorText(); };
   Hover(w.btnSound);
-  PumpAnimation(0.45);
-  EXPECT_TRUE(w.soundTrackBar->Visible());
-  EXPECT_EQ(w.bRectangleSound->Fill().ColorText(), "#64000000");
+  EXPECT_TRUE(PumpUntil([&] { return w.soundTrackBar->Visible(); }));
+  EXPECT_TRUE(PumpUntil([&] { return fill(w.bRectangleSound) == "#64000000"; }));
 
   Hover(w.btnCircle);
-  PumpAnimation(0.45);
-  EXPECT_TRUE(w.RectangleCircle->Visible());
-  EXPECT_EQ(w.RectangleCircle->Fill().ColorText(), "#64000000");
+  EXPECT_TRUE(PumpUntil([&] { return w.RectangleCircle->Visible(); }));
+  EXPECT_TRUE(PumpUntil([&] { return fill(w.RectangleCircle) == "#64000000"; }));
 
   // Back onto the view's own ground.
   w.mainBs->MouseMove(ScenePoint(w.RectanglePlay, QPointF(20, 20)), 0);
-  PumpAnimation(0.35);
-  EXPECT_FALSE(w.soundTrackBar->Visible());
+  EXPECT_TRUE(PumpUntil([&] { return !w.soundTrackBar->Visible(); }));
   EXPECT_FALSE(w.RectangleCircle->Visible());
-  EXPECT_EQ(w.bRectangleSound->Fill().ColorText(), "#00000000");
+  EXPECT_TRUE(PumpUntil([&] { return fill(w.bRectangleSound) == "#00000000"; }));
 }
 
 }  // namespace

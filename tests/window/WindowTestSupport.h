@@ -97,16 +97,30 @@ class WindowTest : public ::testing::Test {
     t.start();
     while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
   }
-  // Lets the animations run for `seconds` of their time: until the tick source has passed that
-  // time or has nothing left to run (a loaded machine may delay ticks, never skip them).
+  // Lets the animations run for `seconds` of their time, and then for one more tick (a loaded
+  // machine may delay ticks, never skip them).
   void PumpAnimation(double seconds) {
     TvxAniThread& ticks = TvxAniThread::Instance();
-    const double target = ticks.Time() + seconds;
+    const double until = TvxAniThread::Now() + seconds;
     QElapsedTimer guard;
     guard.start();
-    QApplication::processEvents();
-    while (ticks.TimerActive() && ticks.Time() < target && guard.elapsed() < 10000)
+    auto pump = [] {
       QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    };
+    while (TvxAniThread::Now() < until && guard.elapsed() < 10000) pump();
+    const float last = ticks.Time();
+    while (ticks.TimerActive() && ticks.Time() == last && guard.elapsed() < 10000) pump();
+  }
+  // Runs the event loop until done() holds (false after 5 s of wall time).
+  template <class F>
+  bool PumpUntil(F&& done) {
+    QElapsedTimer guard;
+    guard.start();
+    while (!done()) {
+      if (guard.elapsed() > 5000) return false;
+      QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+    }
+    return true;
   }
   // Animation seconds spent by fn.
   template <class F>
