@@ -17,6 +17,7 @@
 #include <set>
 #include <thread>
 
+#include "Catalogue.h"
 #include "Ranges.h"
 #include "online/common.h"
 
@@ -205,6 +206,7 @@ struct MelvoServices::Impl {
   ServicesConfig config;
   Store store;
   std::vector<IndexedSong> songs;
+  bool usingCatalogue = false;
   httplib::Server stat, web, search;
   int statPort = 0, webPort = 0, searchPort = 0;
   std::vector<std::thread> threads;
@@ -455,6 +457,13 @@ bool MelvoServices::Start() {
   Impl& m = *impl_;
   if (!m.store.Open(m.config.databasePath, m.config.lockWaitMs)) return false;
   m.songs = IndexMusicFolder(m.config.musicFolder);
+  m.usingCatalogue = false;
+  if (m.songs.empty() && !m.config.catalogueFolder.empty()) {
+    // A folder without songs: the services' own pieces, made once and kept.
+    MakeCatalogue(m.config.catalogueFolder);
+    m.songs = IndexMusicFolder(m.config.catalogueFolder);
+    m.usingCatalogue = !m.songs.empty();
+  }
   m.RouteStatistics();
   m.RouteWeb();
   m.RouteSearch();
@@ -489,6 +498,9 @@ int MelvoServices::searchPort() const {
 }
 size_t MelvoServices::songCount() const {
   return impl_->songs.size();
+}
+bool MelvoServices::servesCatalogue() const {
+  return impl_->usingCatalogue;
 }
 
 }  // namespace services

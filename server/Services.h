@@ -22,6 +22,9 @@ struct ServicesConfig {
   Endpoint web{"127.0.0.1", 8782};
   Endpoint search{"127.0.0.1", 8783};
   std::string musicFolder;  // indexed once at start; empty: no songs
+  // Where the built-in catalogue is made and served from when the music folder holds no songs
+  // (see Catalogue.h); empty: no catalogue.
+  std::string catalogueFolder;
   std::string databasePath = "melvo-services.db3";
   int lockWaitMs = 2000;  // a write waits this long for another connection's lock, then fails
   std::string latestVersion = "5.0.4.227";
@@ -80,6 +83,7 @@ class MelvoServices {
   int webPort() const;
   int searchPort() const;
   size_t songCount() const;
+  bool servesCatalogue() const;  // the music folder had no songs: the built-in pieces are served
 
  private:
   struct Impl;

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "Catalogue.h"
 #include "Services.h"
 
 namespace {
@@ -19,7 +20,10 @@ void PrintUsage() {
          "  --web ADDR:PORT     product web server     (default 127.0.0.1:8782)\n"
          "  --search ADDR:PORT  music search service   (default 127.0.0.1:8783)\n"
          "                      port 0 picks a free port\n"
-         "  --music DIR         music folder to index  (default $XDG_MUSIC_DIR or ~/Music)\n"
+         "  --music DIR         music folder to index  (default $XDG_MUSIC_DIR or ~/Music);\n"
+         "                      without songs there, a built-in catalogue is served\n"
+         "  --catalogue DIR     where the built-in catalogue is made\n"
+         "                      (default $XDG_CACHE_HOME/melvo-services/catalogue-1)\n"
          "  --db FILE           where received requests are stored (default melvo-services.db3)\n"
          "  --latest VERSION    version named by the version check (default 5.0.4.227)\n"
          "  --download-url URL  download address named by the version check\n"
@@ -55,6 +59,7 @@ std::string DefaultMusicFolder() {
 int main(int argc, char** argv) {
   services::ServicesConfig config;
   config.musicFolder = DefaultMusicFolder();
+  config.catalogueFolder = services::DefaultCatalogueFolder();
   bool dump = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -76,6 +81,8 @@ int main(int argc, char** argv) {
       ok = ParseEndpoint(value(), config.search);
     } else if (arg == "--music") {
       config.musicFolder = value();
+    } else if (arg == "--catalogue") {
+      config.catalogueFolder = value();
     } else if (arg == "--db") {
       config.databasePath = value();
     } else if (arg == "--latest") {
@@ -116,8 +123,11 @@ int main(int argc, char** argv) {
   std::cout << "statistics  http://" << config.stat.address << ':' << servicesRunning.statPort()
             << "\nproduct web http://" << config.web.address << ':' << servicesRunning.webPort()
             << "\nsearch      http://" << config.search.address << ':'
-            << servicesRunning.searchPort() << "  (" << servicesRunning.songCount() << " songs)"
-            << std::endl;
+            << servicesRunning.searchPort() << "  (" << servicesRunning.songCount() << " songs"
+            << (servicesRunning.servesCatalogue()
+                    ? ", built-in catalogue in " + config.catalogueFolder
+                    : std::string(" in ") + config.musicFolder)
+            << ")" << std::endl;
   int sig = 0;
   sigwait(&stopSignals, &sig);
   servicesRunning.Stop();
