@@ -23,7 +23,7 @@ TEST_F(Lifecycle, CreationRunsItsEighteenStepsInOrderAndWiresTheEngine) {
   EXPECT_EQ(gAudioEngine, w.Engine());
   EXPECT_TRUE(Reported("open", ""));
   EXPECT_TRUE(Reported("register", ""));
-  // Without a configuration the volume is full and the inverted slider at 0.
+  // The default configuration: full volume, the inverted slider at 0.
   EXPECT_FLOAT_EQ(w.Engine()->Volume(), 1);
   EXPECT_FLOAT_EQ(w.soundTrackBar->Value(), 0);
   EXPECT_EQ(w.dlgOpen1.Filter, QString::fromStdString(w.Engine()->Exts()));
@@ -32,8 +32,9 @@ TEST_F(Lifecycle, CreationRunsItsEighteenStepsInOrderAndWiresTheEngine) {
 }
 
 TEST_F(Lifecycle, StartVolumeFollowsTheConfiguration) {
-  CurConfig = std::make_unique<TTSC>();
-  CurConfig->con_volv = 30;
+  TTSC config;
+  config.con_volv = 30;
+  StoreConfig(config);
   TunitMain& w = Open();
   EXPECT_FLOAT_EQ(w.Engine()->Volume(), 0.3f);
   EXPECT_NEAR(w.soundTrackBar->Value(), 70, 1e-4);
@@ -96,8 +97,8 @@ TEST_F(Lifecycle, ExceptionsFromTimersAnimationsAndQueuedCallsAreDropped) {
   // A declared hover animation whose finish handler throws.
   w.ShowPlayView(fvList);
   Hover(w.btnCircle);
-  Pump(int(0.3 / kSpeed * 1000) + 60);
-  EXPECT_EQ(w.IgnoredExceptions(), afterTimer + 1);
+  EXPECT_TRUE(PumpUntil([&] { return w.IgnoredExceptions() == afterTimer + 1; }));
+  PumpAnimation(0.1);
   EXPECT_FALSE(w.RectangleCircle->Visible());
 
   bool ranAfter = false;
@@ -144,8 +145,7 @@ TEST_F(Lifecycle, CloseButtonHidesToTheTrayAndTheTrayBringsItBack) {
 }
 
 TEST_F(Lifecycle, TrayMenuQuitClosesSendsTheCloseReportAndSavesTheConfiguration) {
-  ASSERT_TRUE(InitDatabase());
-  ReadConfig();
+  StoreConfig(TTSC());
   TunitMain& w = Open();
   CurConfig->skin_name = "5";
   CurConfig->circle = 1002;
@@ -165,6 +165,7 @@ TEST_F(Lifecycle, TrayMenuQuitClosesSendsTheCloseReportAndSavesTheConfiguration)
 TEST_F(Lifecycle, ClosingWithoutADatabaseStillCloses) {
   TunitMain& w = Open();
   CurConfig = std::make_unique<TTSC>();
+  ASSERT_TRUE(QFile::remove(QString::fromStdString(DatabasePath())));
   w.close();
   EXPECT_TRUE(w.FormClosed());
   EXPECT_FALSE(w.isVisible());

@@ -57,7 +57,7 @@ TEST_F(Screenshots, NowPlayingView) {
   w.musicProgress->SetValue(86000);
   w.vxtxtTotalTime->SetText("03:35");
   w.vxtxtCurTime->SetText("01:26");
-  Pump(100);
+  PumpAnimation(0.3);
   const QImage image = Shot("playing");
   // The disc peeks out right of the artist picture: at the layer's (181, 164) it is drawn.
   const QPointF disc = ScenePoint(w.imageDisc, QPointF(w.imageDisc->Width() - 8, 53));
@@ -75,7 +75,7 @@ TEST_F(Screenshots, OnlineView) {
   TunitMain& w = Open();
   DressButtons();
   w.btnSearchClick(nullptr);
-  Pump(100);
+  PumpAnimation(0.3);
   Shot("online");
 }
 
@@ -92,7 +92,7 @@ TEST_F(Screenshots, SettingsFaceAndTheFlipHalfWay) {
   w.GuiMain->RotateAngle().SetY(0);
 
   w.btnSetClick(nullptr);
-  Pump(int(0.4 / kSpeed * 1000) + 60);
+  PumpAnimation(0.45);
   const QImage set = Shot("settings");
   // The settings face is smaller than the main one: its surroundings are see-through.
   EXPECT_EQ(Alpha(set, 40, 165), 0);

@@ -41,14 +41,14 @@ TEST_F(Views, ShowPlayViewFromTheListFadesOverAndShowsReturn) {
   EXPECT_FLOAT_EQ(w.RectanglePlay->Opacity(), 1);
   EXPECT_FLOAT_EQ(w.RectanglePlay->Position().X(), 0);
   EXPECT_TRUE(w.btnReturn->Visible());
-  Pump(100);
+  PumpAnimation(0.3);
   EXPECT_FLOAT_EQ(w.btnReturn->Opacity(), 1);
 }
 
 TEST_F(Views, ShowPlayViewFromTheOnlineViewKeepsTheReturnButtonAsItIs) {
   TunitMain& w = Open();
   w.btnSearchClick(nullptr);
-  Pump(100);
+  PumpAnimation(0.3);
   w.ShowPlayView(fvOnline);
   EXPECT_FALSE(w.LayoutTopcenterSearch->Visible());
   EXPECT_FALSE(w.RectangleOL->Visible());
@@ -94,7 +94,7 @@ TEST_F(Views, ReturnFromThePlayViewWaitsForTheDiscThenSlidesTheListIn) {
   EXPECT_FALSE(w.RectanglePlay->Enabled());
   EXPECT_FALSE(w.btnReturn->Visible());
   EXPECT_FALSE(w.imgTip->Visible());  // only the way back from the online view shows it
-  Pump(int(0.6 / kSpeed * 1000) + 60);
+  PumpAnimation(0.65);
   EXPECT_FLOAT_EQ(w.RectangleList->Position().X(), 0);
   EXPECT_FLOAT_EQ(w.RectangleList->Opacity(), 1);
   ExpectListView();
@@ -103,7 +103,7 @@ TEST_F(Views, ReturnFromThePlayViewWaitsForTheDiscThenSlidesTheListIn) {
 TEST_F(Views, ReturnSpendsTheDiscTimeEvenWhenTheDiscIsHidden) {
   TunitMain& w = Open();
   w.btnSearchClick(nullptr);
-  Pump(100);
+  PumpAnimation(0.3);
   double hideDisc = 0;
   // The return button's fade starts once HideDisc is over: measure up to there.
   const double start = TvxAniThread::Now();
@@ -121,13 +121,13 @@ TEST_F(Views, ReturnSpendsTheDiscTimeEvenWhenTheDiscIsHidden) {
 TEST_F(Views, ReturnFromTheOnlineViewWithAnEmptyListShowsTheInvitation) {
   TunitMain& w = Open();
   w.btnSearchClick(nullptr);
-  Pump(100);
+  PumpAnimation(0.3);
   w.btnReturnClick(nullptr);
   EXPECT_TRUE(w.imgTip->Visible());
   EXPECT_FALSE(w.RectangleOL->Visible());
   EXPECT_FALSE(w.RectangleOL->Enabled());
   EXPECT_FALSE(w.LayoutTopcenterSearch->Visible());
-  Pump(int(0.6 / kSpeed * 1000) + 60);
+  PumpAnimation(0.65);
   ExpectListView();
 }
 
@@ -166,7 +166,7 @@ TEST_F(Views, FlipTurnsToTheSettingsFaceAndBackEndingAtFullTurn) {
   EXPECT_TRUE(Reported("click", "btnSet"));
   EXPECT_TRUE(w.RectangleSet->Visible());
   EXPECT_FALSE(w.RectangleRoot->Visible());
-  Pump(int(0.4 / kSpeed * 1000) + 60);
+  PumpAnimation(0.45);
   EXPECT_FLOAT_EQ(w.GuiMain->RotateAngle().Y(), 360);
   EXPECT_FLOAT_EQ(w.GuiMain->Position().Z(), 0);
 
@@ -176,7 +176,7 @@ TEST_F(Views, FlipTurnsToTheSettingsFaceAndBackEndingAtFullTurn) {
   EXPECT_FALSE(w.RectangleSet->Visible());
   EXPECT_TRUE(w.RectangleRoot->Visible());
   EXPECT_TRUE(w.btnOK->Enabled());
-  Pump(int(0.4 / kSpeed * 1000) + 60);
+  PumpAnimation(0.45);
   EXPECT_FLOAT_EQ(w.GuiMain->RotateAngle().Y(), 360);
   // The main face kept its view.
   ExpectListView();
@@ -186,7 +186,7 @@ TEST_F(Views, BackgroundPictureSetsTheSkinFillsBothFacesAndFlipsBack) {
   CurConfig = std::make_unique<TTSC>();
   TunitMain& w = Open();
   Click(w.btnSet);
-  Pump(int(0.4 / kSpeed * 1000) + 60);
+  PumpAnimation(0.45);
   reports.clear();
   Click(w.DBImage6);
   EXPECT_EQ(reports.front(), std::make_pair(std::string("click"), std::string("backImage")));
@@ -199,7 +199,7 @@ TEST_F(Views, BackgroundPictureSetsTheSkinFillsBothFacesAndFlipsBack) {
   EXPECT_EQ(w.RectangleSet->Fill().WrapMode(), vgWrapTile);
   EXPECT_TRUE(w.RectangleRoot->Visible());
   EXPECT_FALSE(w.RectangleSet->Visible());
-  Pump(int(0.4 / kSpeed * 1000) + 60);
+  PumpAnimation(0.45);
   EXPECT_FLOAT_EQ(w.GuiMain->RotateAngle().Y(), 360);
 }
 
@@ -219,7 +219,7 @@ TEST_F(Views, EveryBackgroundPictureNamesItsOwnNumber) {
 
 TEST_F(Views, BackgroundClickWithoutConfigurationStillFlipsBack) {
   TunitMain& w = Open();
-  ASSERT_EQ(CurConfig, nullptr);
+  CurConfig.reset();
   w.btnSetClick(nullptr);
   w.DBImage2Click(nullptr);
   EXPECT_TRUE(w.RectangleRoot->Visible());
@@ -228,22 +228,19 @@ TEST_F(Views, BackgroundClickWithoutConfigurationStillFlipsBack) {
 
 TEST_F(Views, LocalSearchBoxSlidesInFromRestAndOutFromAnywhereElse) {
   TunitMain& w = Open();
+  auto x = [&] { return w.hudtextSearch->Position().X(); };
   w.btnLocalSearchClick(nullptr);
   EXPECT_TRUE(Reported("click", "btnLocalSearch"));
-  Pump(int(0.2 / kSpeed * 1000));
-  const float halfWay = w.hudtextSearch->Position().X();
-  EXPECT_GT(halfWay, 0);
-  EXPECT_LT(halfWay, 107);
-  // Half-way in: the next click sends it back out.
+  // Half-way in, the next click sends it back out.
+  ASSERT_TRUE(PumpUntil([&] { return x() > 0 && x() < 107; }));
   w.btnLocalSearchClick(nullptr);
-  Pump(int(0.6 / kSpeed * 1000) + 60);
-  EXPECT_FLOAT_EQ(w.hudtextSearch->Position().X(), 107);
+  EXPECT_TRUE(PumpUntil([&] { return x() == 107; }));
+  PumpAnimation(0.6);
+  EXPECT_FLOAT_EQ(x(), 107);
   w.btnLocalSearchClick(nullptr);
-  Pump(int(0.6 / kSpeed * 1000) + 60);
-  EXPECT_FLOAT_EQ(w.hudtextSearch->Position().X(), 0);
+  EXPECT_TRUE(PumpUntil([&] { return x() == 0; }));
   w.btnLocalSearchClick(nullptr);
-  Pump(int(0.6 / kSpeed * 1000) + 60);
-  EXPECT_FLOAT_EQ(w.hudtextSearch->Position().X(), 107);
+  EXPECT_TRUE(PumpUntil([&] { return x() == 107; }));
 }
 
 TEST_F(Views, ArtistPictureOpensTheProductSiteInTheBrowser) {
@@ -268,22 +265,20 @@ TEST_F(Views, HoverOpensTheVolumeBarAndTheModeChooserAndTheBackgroundClosesThem)
   ASSERT_FALSE(w.soundTrackBar->Visible() && w.RectangleCircle->Visible());
   w.soundTrackBar->SetVisible(false);
 
+  auto fill = [](TvxVisualObject* v) { return v->Fill().ColorText(); };
   Hover(w.btnSound);
-  Pump(int(0.4 / kSpeed * 1000) + 60);
-  EXPECT_TRUE(w.soundTrackBar->Visible());
-  EXPECT_EQ(w.bRectangleSound->Fill().ColorText(), "#64000000");
+  EXPECT_TRUE(PumpUntil([&] { return w.soundTrackBar->Visible(); }));
+  EXPECT_TRUE(PumpUntil([&] { return fill(w.bRectangleSound) == "#64000000"; }));
 
   Hover(w.btnCircle);
-  Pump(int(0.4 / kSpeed * 1000) + 60);
-  EXPECT_TRUE(w.RectangleCircle->Visible());
-  EXPECT_EQ(w.RectangleCircle->Fill().ColorText(), "#64000000");
+  EXPECT_TRUE(PumpUntil([&] { return w.RectangleCircle->Visible(); }));
+  EXPECT_TRUE(PumpUntil([&] { return fill(w.RectangleCircle) == "#64000000"; }));
 
   // Back onto the view's own ground.
   w.mainBs->MouseMove(ScenePoint(w.RectanglePlay, QPointF(20, 20)), 0);
-  Pump(int(0.3 / kSpeed * 1000) + 60);
-  EXPECT_FALSE(w.soundTrackBar->Visible());
+  EXPECT_TRUE(PumpUntil([&] { return !w.soundTrackBar->Visible(); }));
   EXPECT_FALSE(w.RectangleCircle->Visible());
-  EXPECT_EQ(w.bRectangleSound->Fill().ColorText(), "#00000000");
+  EXPECT_TRUE(PumpUntil([&] { return fill(w.bRectangleSound) == "#00000000"; }));
 }
 
 }  // namespace

@@ -45,8 +45,12 @@ class WindowTest : public ::testing::Test {
     QFile::setPermissions(runtime,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
-    clock_.start();
-    TvxAniThread::SetClock([this] { return 1.0 + clock_.nsecsElapsed() * 1e-9 * kSpeed; });
+    // As the program does before it makes the window.
+    ASSERT_TRUE(InitDatabase());
+    // One clock for the whole program: the tick source keeps its start time between tests.
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    TvxAniThread::SetClock([] { return 1.0 + clock.nsecsElapsed() * 1e-9 * kSpeed; });
     TunitMain::SetReportSink([this](const std::string& oper, const std::string& name) {
       reports.emplace_back(oper, name);
     });
@@ -59,6 +63,12 @@ class WindowTest : public ::testing::Test {
     TunitMain::SetUrlOpener(nullptr);
     TunitMain::SetTrayAvailableForTesting(std::nullopt);
     CurConfig.reset();
+  }
+
+  // A configuration as stored and as read at start.
+  void StoreConfig(const TTSC& config) {
+    WriteConfig(&config);
+    CurConfig = std::make_unique<TTSC>(config);
   }
 
   TunitMain& Open(const QStringList& params = {}) {
@@ -87,6 +97,31 @@ class WindowTest : public ::testing::Test {
     t.start();
     while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
   }
+  // Lets the animations run for `seconds` of their time, and then for one more tick (a loaded
+  // machine may delay ticks, never skip them).
+  void PumpAnimation(double seconds) {
+    TvxAniThread& ticks = TvxAniThread::Instance();
+    const double until = TvxAniThread::Now() + seconds;
+    QElapsedTimer guard;
+    guard.start();
+    auto pump = [] {
+      QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    };
+    while (TvxAniThread::Now() < until && guard.elapsed() < 10000) pump();
+    const float last = ticks.Time();
+    while (ticks.TimerActive() && ticks.Time() == last && guard.elapsed() < 10000) pump();
+  }
+  // Runs the event loop until done() holds (false after 5 s of wall time).
+  template <class F>
+  bool PumpUntil(F&& done) {
+    QElapsedTimer guard;
+    guard.start();
+    while (!done()) {
+      if (guard.elapsed() > 5000) return false;
+      QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+    }
+    return true;
+  }
   // Animation seconds spent by fn.
   template <class F>
   double AnimationSeconds(F&& fn) {
@@ -101,7 +136,6 @@ class WindowTest : public ::testing::Test {
   }
 
   QTemporaryDir home_;
-  QElapsedTimer clock_;
   std::vector<std::pair<std::string, std::string>> reports;
   std::unique_ptr<TunitMain> window;
 };
