@@ -220,6 +220,11 @@ class TunitMain : public TForm, public TdxSceneHost {
                            const QString& mp3, const QString& album, const QString& duration);
   void OLListBoxMouseMove(TvxObject* Sender, unsigned Shift, float X, float Y, float Dx, float Dy);
   void OLListBoxMouseUp(TvxObject* Sender, TvxMouseButton Button, unsigned Shift, float X, float Y);
+  // A search request is out and its reply not yet shown.
+  bool SearchWaiting() const { return FOLWaiting; }
+  // Runs job on a worker thread while the window keeps answering (a nested event loop), and
+  // returns when it is done; what job throws is thrown here.
+  void WaitOffMainThread(std::function<void()> job);
 
   // ---- Feedback.cpp --------------------------------------------------------------------------
 
@@ -278,6 +283,12 @@ class TunitMain : public TForm, public TdxSceneHost {
   // Online search (OnlineView.cpp).
   int OLPage = 0;
   bool OLMore = false;
+  // Number of the latest search request: only its reply fills the list.
+  uint64_t FOLRequest = 0;
+  bool FOLWaiting = false;
+  TvxFloatAnimation* FOLWaitTurn = nullptr;  // turns the busy disc, child of DBImageWait
+  // Replies of workers check it on the main thread: an expired token means the window is gone.
+  std::shared_ptr<char> FOLAlive = std::make_shared<char>(0);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
