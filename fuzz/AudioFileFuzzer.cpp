@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr const char* kExtensions[] = {"mp3", "wav", "ogg", "flac", "m4a", "opus", "wv", "tta",
-                                       "ac3", "wma", "ape", "mp2", "aif", "bin"};
+constexpr const char* kExtensions[] = {"mp3", "wav", "ogg", "flac", "m4a", "opus", "wv",
+                                       "tta", "ac3", "wma", "ape",  "mp2", "aif",  "bin"};
 constexpr size_t kExtensionCount = sizeof kExtensions / sizeof kExtensions[0];
 
 TAudioEngine* gEngine = nullptr;

@@ -31,12 +31,12 @@ inline void WriteFile(const std::string& path, const uint8_t* data, size_t size)
 }
 
 // A fault the sanitizers cannot see (a wrong result): the fuzzer keeps the input as a crash.
-#define FUZZ_CHECK(cond)                                                             \
-  do {                                                                               \
-    if (!(cond)) {                                                                   \
+#define FUZZ_CHECK(cond)                                                            \
+  do {                                                                              \
+    if (!(cond)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                  \
-    }                                                                                \
+      std::abort();                                                                 \
+    }                                                                               \
   } while (0)
 
 }  // namespace fuzz

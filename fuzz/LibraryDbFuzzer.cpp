@@ -21,10 +21,13 @@
 namespace {
 
 bool IsAscii(const std::string& s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char Fold(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char Fold(char c) {
+  return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 // SQL LIKE on ASCII text: % any run, _ any one character, letters without regard to case.
 bool Like(const std::string& pattern, const std::string& text) {
@@ -150,8 +153,8 @@ void StoreAndReadBack(const uint8_t* data, size_t size) {
   const std::string needle = songs.empty() ? std::string() : songs.back().s_title;
   const TSongList hits = SearchSongs(needle);
   bool ascii = IsAscii(needle);
-  for (const TTSL& s : songs) ascii = ascii && IsAscii(s.s_title) && IsAscii(s.s_artist) &&
-                                      IsAscii(s.s_singer);
+  for (const TTSL& s : songs)
+    ascii = ascii && IsAscii(s.s_title) && IsAscii(s.s_artist) && IsAscii(s.s_singer);
   std::vector<int> want;
   for (const TTSL& s : songs) {
     const std::string pattern = "%" + needle + "%";
@@ -160,7 +163,8 @@ void StoreAndReadBack(const uint8_t* data, size_t size) {
       want.push_back(s.s_id);
   }
   for (const TTSL& hit : hits) {
-    auto it = std::find_if(songs.begin(), songs.end(), [&](const TTSL& s) { return s.s_id == hit.s_id; });
+    auto it =
+        std::find_if(songs.begin(), songs.end(), [&](const TTSL& s) { return s.s_id == hit.s_id; });
     FUZZ_CHECK(it != songs.end() && SameSong(*it, hit));
   }
   if (ascii) FUZZ_CHECK(hits.size() == want.size());

@@ -23,8 +23,8 @@ void CheckPage(const online::SearchPage& page) {
   if (!page.hasSongList) FUZZ_CHECK(page.songs.empty() && !page.moreMayFollow);
   FUZZ_CHECK(page.songs.size() <= online::kMaxSongsPerPage);
   for (const auto& song : page.songs) {
-    for (const std::string* text : {&song.name, &song.singer, &song.album, &song.duration,
-                                    &song.imgUrl})
+    for (const std::string* text :
+         {&song.name, &song.singer, &song.album, &song.duration, &song.imgUrl})
       FUZZ_CHECK(text->size() <= online::kMaxShownTextBytes);
     FUZZ_CHECK(song.mp3.size() <= online::kMaxAddressBytes);
     FUZZ_CHECK(song.seconds >= 0);
@@ -42,7 +42,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("MELVO_WEB_HOST", server.host().c_str(), 1);
   setenv("XDG_CONFIG_HOME", scratch.c_str(), 1);
   gProgram = scratch + "/melvo";
-  fuzz::WriteFile(gProgram, reinterpret_cast<const uint8_t*>("\x7f" "ELF"), 4);
+  fuzz::WriteFile(gProgram,
+                  reinterpret_cast<const uint8_t*>("\x7f"
+                                                   "ELF"),
+                  4);
   online::HttpLimits limits;
   limits.connectTimeoutMs = 1000;
   limits.stallSeconds = 1;
@@ -72,10 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 2: {
       fuzz::LoopbackServer::Serve serve(*gServer, body);
       bool launched = false;
-      online::CheckVersion("http://" + gServer->host() + "/player-check_version", gProgram,
-                           [&](const std::string&, const std::vector<std::string>&) {
-                             launched = true;
-                           });
+      online::CheckVersion(
+          "http://" + gServer->host() + "/player-check_version", gProgram,
+          [&](const std::string&, const std::vector<std::string>&) { launched = true; });
       break;
     }
     default: {

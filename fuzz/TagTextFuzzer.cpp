@@ -36,7 +36,8 @@ bool IsUtf8(const std::string& s) {
 }
 
 void PutBE(std::string& out, uint32_t v, bool synchsafe) {
-  if (synchsafe) v = (v & 0x7F) | ((v & 0x3F80) << 1) | ((v & 0x1FC000) << 2) | ((v & 0xFE00000) << 3);
+  if (synchsafe)
+    v = (v & 0x7F) | ((v & 0x3F80) << 1) | ((v & 0x1FC000) << 2) | ((v & 0xFE00000) << 3);
   for (int shift = 24; shift >= 0; shift -= 8) out += char((v >> shift) & 0xFF);
 }
 
@@ -109,9 +110,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string file, ext;
   switch ((choice >> 3) % 3) {
-    case 0: file = Id3v2File(text, choice & 3, choice & 4); ext = "mp3"; break;
-    case 1: file = Id3v1File(text); ext = "mp3"; break;
-    default: file = WavFile(text); ext = "wav"; break;
+    case 0:
+      file = Id3v2File(text, choice & 3, choice & 4);
+      ext = "mp3";
+      break;
+    case 1:
+      file = Id3v1File(text);
+      ext = "mp3";
+      break;
+    default:
+      file = WavFile(text);
+      ext = "wav";
+      break;
   }
   const std::string path = fuzz::ScratchFolder() + "/tags." + ext;
   fuzz::WriteFile(path, reinterpret_cast<const uint8_t*>(file.data()), file.size());
