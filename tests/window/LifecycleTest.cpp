@@ -126,20 +126,21 @@ TEST_F(Lifecycle, CloseButtonHidesToTheTrayAndTheTrayBringsItBack) {
   EXPECT_TRUE(Reported("click", "btnClose"));
   EXPECT_FALSE(w.isVisible());
   EXPECT_FALSE(w.FormClosed());
-  // A double click brings it back.
-  w.TrayIcon1Activated(QSystemTrayIcon::DoubleClick);
+  // A double click brings it back (through the icon's own signal).
+  emit w.TrayIcon1->activated(QSystemTrayIcon::DoubleClick);
   EXPECT_TRUE(w.isVisible());
   EXPECT_TRUE(w.IFLAG);
   // Panels that send one activation: the same.
   w.btnCloseClick(nullptr);
   ASSERT_FALSE(w.isVisible());
   w.IFLAG = false;
-  w.TrayIcon1Activated(QSystemTrayIcon::Trigger);
+  emit w.TrayIcon1->activated(QSystemTrayIcon::Trigger);
   EXPECT_TRUE(w.isVisible());
   EXPECT_TRUE(w.IFLAG);
   // The menu's own button does not restore.
   w.btnCloseClick(nullptr);
-  w.TrayIcon1Activated(QSystemTrayIcon::Context);
+  emit w.TrayIcon1->activated(QSystemTrayIcon::Context);
+  emit w.TrayIcon1->activated(QSystemTrayIcon::MiddleClick);
   EXPECT_FALSE(w.isVisible());
   EXPECT_FALSE(w.FormClosed());
 }

@@ -43,6 +43,15 @@ TEST_F(Screenshots, ListView) {
   EXPECT_EQ(Alpha(image, 275, 2), 0);
   EXPECT_EQ(Alpha(image, 30, 300), 255);
   EXPECT_EQ(Alpha(image, 520, 160), 255);
+  // The add button's small glyph is drawn crisp (a resampled larger one fades to grey).
+  const QPointF add = ScenePoint(w.btnAdd, QPointF(0, 0));
+  int white = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const QColor c = QColor::fromRgb(image.pixel(int(add.x()) + x, int(add.y()) + y));
+      white += c.red() > 235 && c.green() > 235 && c.blue() > 235 ? 1 : 0;
+    }
+  EXPECT_GE(white, 9);
   Shot("list@2x", 2.0);
 }
 
