@@ -18,7 +18,13 @@ void LoadPictures(TForm& form) {
   const qreal dpr = qApp->devicePixelRatio();
   auto picture = [dpr](TPicture which) { return Pictures::Picture(which, QSize(), dpr); };
   Pictures::FillBitmapList(form.bmplist1, dpr);
-  for (int n = 1; n <= 8; ++n) form.DBImage(n)->Bitmap().Assign(picture(Pictures::Background(n)));
+  // The settings face shows the backgrounds as 40 × 40 thumbnails: rendered at that size, not
+  // shrunk from full pictures (the full one is rendered when it is chosen).
+  for (int n = 1; n <= 8; ++n) {
+    TvxDBImage* thumb = form.DBImage(n);
+    const QSize size(int(thumb->Width()), int(thumb->Height()));
+    thumb->Bitmap().Assign(Pictures::Picture(Pictures::Background(n), size, dpr));
+  }
   const QImage background = picture(TPicture::Background0);
   form.RectangleRoot->Fill().Bitmap().Assign(background);
   form.RectangleRoot->Fill().SetKind(vgBrushBitmap);

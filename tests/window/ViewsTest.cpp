@@ -2,6 +2,7 @@
 #include <QTimer>
 
 #include "WindowTestSupport.h"
+#include "window/Pictures.h"
 
 namespace {
 
@@ -191,7 +192,9 @@ TEST_F(Views, BackgroundPictureSetsTheSkinFillsBothFacesAndFlipsBack) {
   Click(w.DBImage6);
   EXPECT_EQ(reports.front(), std::make_pair(std::string("click"), std::string("backImage")));
   EXPECT_EQ(CurConfig->skin_name, "6");
-  const QImage& six = w.DBImage6->Bitmap().Image();
+  // Both faces get the full picture, not the settings face's thumbnail.
+  const QImage six = Pictures::Picture(TPicture::Background6, QSize(), w.devicePixelRatioF());
+  EXPECT_EQ(six.size(), (QSize(520, 315) * w.devicePixelRatioF()));
   EXPECT_EQ(w.RectangleRoot->Fill().Kind(), vgBrushBitmap);
   EXPECT_EQ(w.RectangleRoot->Fill().Bitmap().Image(), six);
   EXPECT_EQ(w.RectangleRoot->Fill().WrapMode(), vgWrapStretch);
@@ -213,7 +216,13 @@ TEST_F(Views, EveryBackgroundPictureNamesItsOwnNumber) {
   for (int n = 1; n <= 8; ++n) {
     (w.*clicks[n - 1])(nullptr);
     EXPECT_EQ(CurConfig->skin_name, std::to_string(n));
-    EXPECT_EQ(w.RectangleRoot->Fill().Bitmap().Image(), w.DBImage(n)->Bitmap().Image()) << n;
+    EXPECT_EQ(w.RectangleRoot->Fill().Bitmap().Image(),
+              Pictures::Picture(Pictures::Background(n), QSize(), w.devicePixelRatioF()))
+        << n;
+    // The thumbnails are made at the size they are shown.
+    EXPECT_EQ(w.DBImage(n)->Bitmap().Image(),
+              Pictures::Picture(Pictures::Background(n), QSize(40, 40), w.devicePixelRatioF()))
+        << n;
   }
 }
 
