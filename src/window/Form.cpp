@@ -37,6 +37,16 @@ void LoadPictures(TForm& form) {
   form.imageArtist->Bitmap().Assign(picture(TPicture::Artist));
   form.imgTip->Bitmap().Assign(picture(TPicture::Invitation));
   form.Image1->Bitmap().Assign(picture(TPicture::Message));
+  // Every picture button shows its glyph from the start, so the window is whole even when its
+  // creation stops early; the configuration gives the ones that change (play, mode, mute).
+  const std::pair<TvxBitmapButton*, int> glyphs[] = {
+      {form.btnSuggest, 21}, {form.btnLocalSearch, 20}, {form.btnSet, 13},   {form.btnAdd, 18},
+      {form.btnClose, 12},   {form.btnReturn, 11},      {form.btnCircle, 5}, {form.btnOrder, 5},
+      {form.btnRandom, 6},   {form.btnSingle, 3},       {form.btnPlay, 7},   {form.btnNext, 9},
+      {form.btnSound, 10}};
+  for (auto [button, index] : glyphs)
+    if (const TdxBitmapList::Entry* item = form.bmplist1.Item(index))
+      button->Bitmap().Assign(item->Bitmap);
   // The page buttons have no glyph in the list: arrows of their own.
   form.btnOLper->Bitmap().Assign(picture(TPicture::PagePrevious));
   form.btnOLnext->Bitmap().Assign(picture(TPicture::PageNext));

@@ -56,6 +56,24 @@ TEST_F(Lifecycle, AnExceptionInCreationEndsItThereAndTheWindowStillOpens) {
   EXPECT_TRUE(w.RectangleOL->Visible());
 }
 
+TEST_F(Lifecycle, AWindowWhoseCreationStoppedEarlyStillShowsItsButtons) {
+  TunitMain::SetCreateProbe([&](int step) {
+    if (step == 3) throw std::runtime_error("stopped before the configuration");
+  });
+  TunitMain& w = Open();
+  // Close, settings, add and the player's buttons are not blank: the user can still use them.
+  const std::pair<TvxBitmapButton*, int> glyphs[] = {
+      {w.btnSuggest, 21}, {w.btnLocalSearch, 20}, {w.btnSet, 13},   {w.btnAdd, 18},
+      {w.btnClose, 12},   {w.btnReturn, 11},      {w.btnCircle, 5}, {w.btnOrder, 5},
+      {w.btnRandom, 6},   {w.btnSingle, 3},       {w.btnPlay, 7},   {w.btnNext, 9},
+      {w.btnSound, 10}};
+  for (auto [button, index] : glyphs) {
+    SCOPED_TRACE(button->Name.toStdString());
+    ASSERT_FALSE(button->Bitmap().IsEmpty());
+    EXPECT_EQ(button->Bitmap().Image(), w.bmplist1.Item(index)->Bitmap.Image());
+  }
+}
+
 TEST_F(Lifecycle, AnExceptionBeforeTheHandlerIsInstalledIsDroppedToo) {
   TunitMain::SetCreateProbe([](int step) {
     if (step == 1) throw 42;
