@@ -106,9 +106,8 @@ TEST_F(Lifecycle, ExceptionsFromTimersAnimationsAndQueuedCallsAreDropped) {
   });
   w.Timer1->setInterval(1);
   w.Timer1->start();
-  Pump(30);
+  EXPECT_TRUE(PumpUntil([&] { return timerRuns > 0; }));  // a busy machine may be slow to fire
   w.Timer1->stop();
-  EXPECT_GT(timerRuns, 0);
   const int afterTimer = w.IgnoredExceptions();
   EXPECT_EQ(afterTimer, timerRuns);
 

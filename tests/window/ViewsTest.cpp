@@ -307,4 +307,26 @@ TEST_F(Views, HoverOpensTheVolumeBarAndTheModeChooserAndTheBackgroundClosesThem)
   EXPECT_TRUE(PumpUntil([&] { return fill(w.bRectangleSound) == "#00000000"; }));
 }
 
+// With nothing playing and no animation running, the window costs nothing: no tick, no repaint,
+// also after a visit to the now-playing view (its disc and progress band stop once hidden).
+TEST_F(Views, AnIdleWindowNeitherTicksNorRepaints) {
+  TunitMain& w = Open();
+  auto settle = [&] {
+    PumpAnimation(1.0);
+    Pump(100);
+    const int paints = w.PaintEvents();
+    Pump(300);
+    EXPECT_FALSE(TvxAniThread::Instance().TimerActive());
+    EXPECT_EQ(w.PaintEvents(), paints);
+  };
+  settle();
+  w.ShowPlayView(fvList);
+  w.ShowDisc();
+  PumpAnimation(0.3);
+  EXPECT_TRUE(TvxAniThread::Instance().TimerActive());  // the band moves while the view shows
+  w.btnReturnClick(nullptr);
+  ExpectListView();
+  settle();
+}
+
 }  // namespace
