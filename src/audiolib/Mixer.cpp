@@ -50,14 +50,13 @@ void Mixer::clear() {
 }
 
 void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
-  clock_.epoch.fetch_add(1, std::memory_order_acq_rel);
   std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
   bool anyAudible = false;
   for (auto& slot : slots_) {
     Stream* s = slot.load();
     if (s && s->audible()) {
       anyAudible = true;
-      s->mixInto(out, frames, scratch_.data());
+      s->mixInto(out, frames, scratch_.data(), handed_);
     }
   }
   audible_.store(anyAudible, std::memory_order_relaxed);
