@@ -2,7 +2,8 @@
 // channel counts and frame sizes, and 400 MB of zero bytes named .mp3, made in a temporary
 // folder. Each file is opened (as playback opens it) and freed; the figures are the slowest
 // opening and the highest resident size of the process while it ran, with the file that caused
-// each. Aim: under 1 s and under 100 MB for every file.
+// each. Aim: under 1 s and under 100 MB for every file. The processor time of each opening is
+// shown beside its wall time: on a loaded machine the wall time mostly measures waiting for a core.
 // Usage: melvo_audiolib_open_bench [MUTATIONS_PER_SEED]
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -50,6 +52,12 @@ double peakMb() {
   while (std::getline(status, line))
     if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
   return -1;
+}
+
+double cpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 void resetPeak() {
@@ -123,12 +131,13 @@ int main(int argc, char** argv) {
       fs::temp_directory_path() / ("melvo-open-corpus-" + std::to_string(getpid()));
   fs::create_directories(dir);
   const auto files = makeCorpus(dir, mutations);
-  double worstMs = 0, worstMb = 0, totalMs = 0;
+  double worstMs = 0, worstMb = 0, totalMs = 0, worstCpuMs = 0;
   std::string slowest, biggest;
   int opened = 0;
   for (const fs::path& f : files) {
     resetPeak();
     const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = cpuMs();
     HSTREAM h = BASS_StreamCreateFile(FALSE, f.c_str(), 0, 0, 0);
     if (h) {
       ++opened;
@@ -137,11 +146,13 @@ int main(int argc, char** argv) {
     }
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = cpuMs() - cpuStart;
     const double mb = peakMb();
     totalMs += ms;
+    worstCpuMs = std::max(worstCpuMs, cpu);
     if (ms > 100 || mb > 60)
-      std::printf("  %-22s %8.1f ms %7.1f MB%s\n", f.filename().c_str(), ms, mb,
-                  h ? "" : " (refused)");
+      std::printf("  %-22s %8.1f ms (processor %6.1f ms) %7.1f MB%s\n", f.filename().c_str(), ms,
+                  cpu, mb, h ? "" : " (refused)");
     if (ms > worstMs) worstMs = ms, slowest = f.filename().string();
     if (mb > worstMb) worstMb = mb, biggest = f.filename().string();
   }
@@ -149,7 +160,8 @@ int main(int argc, char** argv) {
   fs::remove_all(dir);
   std::printf("%zu files (%d opened), %.2f ms on average\n", files.size(), opened,
               totalMs / double(files.size()));
-  std::printf("slowest opening: %.1f ms (%s)\n", worstMs, slowest.c_str());
+  std::printf("slowest opening: %.1f ms (%s); most processor time: %.1f ms\n", worstMs,
+              slowest.c_str(), worstCpuMs);
   std::printf("highest resident size: %.1f MB (%s)\n", worstMb, biggest.c_str());
   const bool within = worstMs < 1000 && worstMb < 100;
   std::printf("%s\n", within ? "within 1 s and 100 MB" : "OVER the 1 s / 100 MB aim");

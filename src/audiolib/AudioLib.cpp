@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "audiolib/Device.h"
+#include "audiolib/Inspect.h"
 #include "audiolib/Mp3Length.h"
 #include "audiolib/Plugins.h"
 #include "audiolib/Stream.h"
@@ -108,6 +109,13 @@ QWORD framesToBytes(const Stream& s, int64_t frames) {
 
 void setError(int code) {
   lastError = code;
+}
+
+OutputClock::Reading readOutputClock() {
+  Library& l = lib();
+  std::lock_guard lock(l.mutex);
+  if (!l.device.isOpen()) return {0, 0, 0};
+  return l.device.clock().read(OutputClock::nowNs());
 }
 
 }  // namespace melvo::audiolib

@@ -23,6 +23,7 @@ class Device {
   void detach(Stream* s);  // returns once the mixer no longer uses s
   void setMaster(float volume) { mixer_.master = volume; }
   float master() const { return mixer_.master.load(); }
+  const OutputClock& clock() const { return mixer_.clock(); }
 
  private:
   Mixer mixer_;

@@ -9,14 +9,20 @@ namespace melvo::audiolib {
 
 void Mixer::reset(int rate) {
   clock_.rate = rate;
+  handed_ = 0;
+  clock_.heardAtPass.store(0);
   setQueued(0);
   scratch_.assign(size_t(kMaxFrames) * 2, 0.0f);
 }
 
 void Mixer::setQueued(int64_t frames) {
+  const int64_t now = OutputClock::nowNs();
+  const int64_t heard = clock_.read(now).heard;  // what was dropped was never heard
+  handed_ = heard + frames;
   clock_.epoch.fetch_add(1, std::memory_order_acq_rel);
-  clock_.passNs.store(OutputClock::nowNs(), std::memory_order_relaxed);
+  clock_.passNs.store(now, std::memory_order_relaxed);
   clock_.aheadFrames.store(frames, std::memory_order_relaxed);
+  clock_.heardAtPass.store(heard, std::memory_order_relaxed);
   clock_.epoch.fetch_add(1, std::memory_order_release);
 }
 
@@ -60,8 +66,10 @@ void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
     float v = out[i] * gain;
     out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);
   }
+  handed_ += frames;
   clock_.passNs.store(OutputClock::nowNs(), std::memory_order_relaxed);
   clock_.aheadFrames.store(aheadAfter, std::memory_order_relaxed);
+  clock_.heardAtPass.store(handed_ - aheadAfter, std::memory_order_relaxed);
   clock_.epoch.fetch_add(1, std::memory_order_release);
 }
 

@@ -38,6 +38,7 @@ class Mixer {
   std::array<std::atomic<Stream*>, kSlots> slots_{};
   OutputClock clock_;
   std::vector<float> scratch_;
+  int64_t handed_ = 0;  // frames handed to the output since it opened (the mixing thread's)
   std::atomic<bool> audible_{false};  // some stream played in the last pass
 };
 

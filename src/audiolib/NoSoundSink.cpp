@@ -97,6 +97,7 @@ void NoSoundSink::run() {
         1000000;
     // Woken: what is queued is dropped. Late (slept long): what fell due meanwhile is taken now,
     // so positions keep to the clock (up to a second; after that the clock wins).
+    if (woken) mixer_.setQueued(0);
     done = woken ? heard : std::max(done, heard - int64_t(rate_));
     const int64_t due = heard + period;
     while (done < due) {

@@ -236,22 +236,16 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
 
 Stream::Heard Stream::heardNow() {
   for (;;) {
-    const uint64_t epoch = clock_ ? clock_->epoch.load() : 0;
-    if (epoch & 1) {
-      std::this_thread::yield();  // a mix pass is running: a few microseconds
-      continue;
-    }
     Heard h{heardBase_.load(), heardFrames_.load(), 0};
     if (!clock_) return h;
-    const int64_t pass = clock_->passNs.load();
-    const int64_t ahead = clock_->aheadFrames.load();
-    if (clock_->epoch.load() != epoch) continue;
+    const uint64_t resumed = std::min(resumedAt_.load(), h.frames);
+    const bool playing = playing_.load();
+    const OutputClock::Reading out = clock_->read(OutputClock::nowNs());
+    // A pass may have run between the two readings: then read again.
+    if (heardFrames_.load() != h.frames) continue;
     // Paused or stopped: what was handed over plays out, so it counts as heard.
     // Only what was handed over since the stream last started can still be queued.
-    const uint64_t resumed = std::min(resumedAt_.load(), h.frames);
-    if (playing_.load())
-      h.queued = std::min<uint64_t>(h.frames - resumed,
-                                    uint64_t(clock_->queuedAt(pass, ahead, OutputClock::nowNs())));
+    if (playing) h.queued = std::min<uint64_t>(h.frames - resumed, uint64_t(out.queued));
     return h;
   }
 }

@@ -228,6 +228,7 @@ TvxVisualObject* TvxListBox::ObjectAtPoint(QPointF local) {
   for (int i = end - 1; i >= begin; --i) {
     TvxListBoxItem* item = FItems[size_t(i)];
     if (!item->Visible()) continue;
+    item->EnsureChildren();
     if (TvxVisualObject* hit = item->ObjectAtPoint(item->LocalToParent().inverted().map(local)))
       return hit;
   }
@@ -254,6 +255,7 @@ void TvxListBox::Paint(QPainter& p) {
 
 void TvxListBox::PaintChildren(QPainter& p, float opacity) {
   auto [begin, end] = VisibleRange();
+  for (int i = begin; i < end; ++i) FItems[size_t(i)]->EnsureChildren();
   p.save();
   p.setClipRect(QRectF(Margins().Left, Margins().Top, ItemsWidth(), ViewportHeight()),
                 Qt::IntersectClip);

@@ -28,7 +28,8 @@ class TvxListBoxItem : public TvxControl {
 };
 
 // A scrolling list: items are its children, stacked in child order; only the items in view
-// are laid out, painted and hit-tested, so thousands of items cost nothing extra.
+// are laid out, painted and hit-tested, so thousands of items cost nothing extra. An item that
+// makes its children on demand (EnsureChildren) makes them when it first comes into view.
 class TvxListBox : public TvxControl {
  public:
   TvxListBox();

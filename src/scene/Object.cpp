@@ -326,6 +326,7 @@ int TvxObject::Index() const {
 }
 
 TvxObject* TvxObject::FindBinding(const QString& binding) {
+  EnsureChildren();
   if (BindingName.compare(binding, Qt::CaseInsensitive) == 0 && !BindingName.isEmpty()) return this;
   for (TvxObject* child : FChildren)
     if (TvxObject* found = child->FindBinding(binding)) return found;

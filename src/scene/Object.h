@@ -152,6 +152,9 @@ class TvxObject : public TvxPersistent {
   // A part of a style: such children react to their control's triggers.
   bool Locked = false;
 
+  // Makes the children of an object that builds them only when they are first needed (the
+  // items of a long list); FindBinding asks for them before it looks.
+  virtual void EnsureChildren() {}
   TvxObject* FindBinding(const QString& binding);
   QString GetBinding(const QString& binding);
   void SetBinding(const QString& binding, const QString& value);

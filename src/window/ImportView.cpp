@@ -1,10 +1,279 @@
-// Adding songs: the add dialog, the command-line and hand-off import.
+// Adding songs: the add dialog (files or a whole folder), drops from the file manager, the
+// command-line and hand-off import, and the import's progress. Files are probed and stored
+// off the main thread; their entries come in pieces, each with the row ids its songs got.
+#include <QDir>
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QUrl>
+#include <algorithm>
+#include <mutex>
+#include <shared_mutex>
+
+#include "library/Import.h"
 #include "window/unitMain.h"
 
-void TunitMain::btnAddClick(TvxObject*) {}
+// What running imports share with the window: the window and its engine while they live.
+// Workers probe under a shared lock and post their pieces under it; the window's end takes it
+// exclusively, so no worker reaches a window or engine that is gone.
+struct TImportLink {
+  std::shared_mutex Lock;
+  TunitMain* Window = nullptr;
+  TAudioEngine* Engine = nullptr;
+};
 
-void TunitMain::CreateImportList() {}
+struct TImportState {
+  std::shared_ptr<TImportLink> Link = std::make_shared<TImportLink>();
+  std::vector<std::unique_ptr<TImportJob>> Jobs;
+  uint64_t Batch = 0;  // number of the latest batch, which ImportList holds
+  std::size_t Done = 0, Total = 0;
+  TvxText* Progress = nullptr;
+  ~TImportState() {
+    for (auto& job : Jobs) job->Cancel();
+    std::unique_lock lock(Link->Lock);
+    Link->Window = nullptr;
+    Link->Engine = nullptr;
+  }
+};
 
-void TunitMain::ImportCommandLine(const QString&) {}
+namespace {
 
-void TunitMain::HandOffReceived(const QString&) {}
+std::function<TunitMain::TAddChoice(TunitMain&)>& AddDialog() {
+  static std::function<TunitMain::TAddChoice(TunitMain&)> dialog;
+  return dialog;
+}
+
+constexpr int kFolderChosen = 2;
+
+std::vector<std::string> ToStd(const QStringList& paths) {
+  std::vector<std::string> out;
+  out.reserve(size_t(paths.size()));
+  for (const QString& p : paths) out.push_back(p.toStdString());
+  return out;
+}
+
+}  // namespace
+
+void TunitMain::SetAddDialogForTesting(std::function<TAddChoice(TunitMain&)> dialog) {
+  AddDialog() = std::move(dialog);
+}
+
+void TunitMain::CreateImportList() {
+  ImportList.clear();
+  FImport = std::make_shared<TImportState>();
+  FImport->Link->Window = this;
+  setAcceptDrops(true);
+}
+
+QStringList TunitMain::AudioExtensions() const {
+  // The patterns of the dialog's filter: "*.mp3;*.flac|…".
+  QStringList extensions;
+  static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+  for (auto m = pattern.globalMatch(dlgOpen1.Filter); m.hasNext();) {
+    const QString ext = m.next().captured(1).toLower();
+    if (!extensions.contains(ext)) extensions << ext;
+  }
+  return extensions;
+}
+
+QStringList TunitMain::AudioFilesIn(const QStringList& paths) const {
+  const QStringList extensions = AudioExtensions();
+  const auto isAudio = [&](const QFileInfo& info) {
+    return info.isFile() && extensions.contains(info.suffix().toLower());
+  };
+  QStringList files;
+  for (const QString& path : paths) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
+      QStringList found;
+      QDirIterator it(path, QDir::Files | QDir::Readable,
+                      QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+      while (it.hasNext()) {
+        const QString file = it.next();
+        if (isAudio(it.fileInfo())) found << file;
+      }
+      std::sort(found.begin(), found.end());
+      files << found;
+    } else if (isAudio(info)) {
+      files << info.absoluteFilePath();
+    }
+  }
+  return files;
+}
+
+TunitMain::TAddChoice TunitMain::RunAddDialog() {
+  TAddChoice choice;
+  // Qt's own dialog, so that it can offer the shown folder as a whole.
+  QFileDialog dialog(this, dlgOpen1.Title);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(dlgOpen1.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  dialog.setNameFilters(QtNameFilters(dlgOpen1.Filter));
+  auto* folder = new QPushButton(QStringLiteral("添加整个文件夹"), &dialog);
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+    grid->addWidget(folder, grid->rowCount(), 0, 1, grid->columnCount());
+  QObject::connect(folder, &QPushButton::clicked, &dialog, [&] {
+    choice.Folder = dialog.directory().absolutePath();
+    static_cast<QDialog&>(dialog).done(kFolderChosen);
+  });
+  const int result = dialog.exec();
+  if (result == QDialog::Accepted) {
+    choice.Files = dialog.selectedFiles();
+    choice.Accepted = !choice.Files.isEmpty();
+  } else if (result == kFolderChosen) {
+    choice.Accepted = true;
+  }
+  dlgOpen1.Files = choice.Files;
+  return choice;
+}
+
+void TunitMain::btnAddClick(TvxObject*) {
+  imgTip->SetVisible(false);
+  const TAddChoice choice = AddDialog() ? AddDialog()(*this) : RunAddDialog();
+  if (choice.Accepted) {
+    ReportClick("btnAdd");
+    QStringList files = choice.Files;
+    if (!choice.Folder.isEmpty()) files << AudioFilesIn({choice.Folder});
+    ImportFiles(files, TImportEnd());
+  }
+  if (musicListBox->Count() == 0 && !ImportRunning()) imgTip->SetVisible(true);
+}
+
+bool TunitMain::ImportRunning() const {
+  return FImport && FImport->Total > FImport->Done;
+}
+
+void TunitMain::ShowImportProgress() {
+  TImportState& state = *FImport;
+  if (state.Done >= state.Total) {
+    state.Done = state.Total = 0;
+    if (state.Progress) state.Progress->SetVisible(false);
+    if (musicListBox->Count() == 0) imgTip->SetVisible(true);
+    return;
+  }
+  if (state.Progress == nullptr) {
+    // A line at the foot of the list view.
+    state.Progress = new TvxText();
+    state.Progress->SetBounds(0, 290, 520, 22);
+    state.Progress->SetHitTest(false);
+    state.Progress->Fill().SetColor(0xFFFFFFFF);
+    state.Progress->Font.Size = 12;
+    state.Progress->WordWrap = false;
+    state.Progress->SetParent(RectangleRoot);
+  }
+  state.Progress->SetText(QStringLiteral("正在添加歌曲 %1 / %2").arg(state.Done).arg(state.Total));
+  state.Progress->SetVisible(true);
+}
+
+void TunitMain::ImportFiles(const QStringList& files, TImportEnd onEnd) {
+  if (!FImport) CreateImportList();
+  if (files.isEmpty()) {
+    if (onEnd) onEnd(CurConfig ? CurConfig->now_psi : 0, -1);
+    return;
+  }
+  TImportState& state = *FImport;
+  state.Link->Engine = FEngine.get();
+  // A new batch: ImportList holds its records from now on.
+  ImportList.clear();
+  const uint64_t batch = ++state.Batch;
+  state.Total += std::size_t(files.size());
+  ShowImportProgress();
+
+  std::weak_ptr<TImportLink> weakLink = state.Link;
+  TSongProbe probe = [weakLink](const std::string& path) {
+    TSongTags tags;
+    const auto link = weakLink.lock();
+    if (!link) return tags;
+    std::shared_lock lock(link->Lock);
+    if (link->Engine == nullptr) return tags;
+    const TTags probed = link->Engine->GetSongLength(path);
+    tags.Title = probed.Title;
+    tags.Artist = probed.Artist;
+    tags.Album = probed.Album;
+    tags.Longtime = probed.Longtime;
+    return tags;
+  };
+  auto piece = [weakLink, batch, onEnd](TImportProgress p) {
+    const auto link = weakLink.lock();
+    if (!link) return;
+    std::shared_lock lock(link->Lock);
+    TunitMain* window = link->Window;
+    if (window == nullptr) return;
+    // Carried by a queued call: Qt drops it if the window goes first.
+    QMetaObject::invokeMethod(
+        window,
+        [window, weakLink, batch, onEnd, p = std::move(p)]() mutable {
+          const auto alive = weakLink.lock();
+          if (!alive || alive->Window != window) return;
+          window->Guarded("ImportPiece",
+                          [&] { window->ImportPieceArrived(std::move(p), batch, onEnd); });
+        },
+        Qt::QueuedConnection);
+  };
+  // Finished jobs go before a new one is added.
+  auto& jobs = state.Jobs;
+  jobs.erase(std::remove_if(jobs.begin(), jobs.end(), [](const auto& j) { return j->Finished(); }),
+             jobs.end());
+  jobs.push_back(std::make_unique<TImportJob>(ToStd(files), std::move(probe), std::move(piece)));
+}
+
+void TunitMain::ImportPieceArrived(TImportProgress piece, uint64_t batch, TImportEnd onEnd) {
+  TImportState& state = *FImport;
+  if (batch == state.Batch)
+    ImportList.insert(ImportList.end(), piece.Songs.begin(), piece.Songs.end());
+  const std::size_t handled = piece.Songs.size();
+  // Songs without a row (the store stopped at a song already stored, or failed) get no id a row
+  // could have: 0 is never a row id.
+  std::vector<int> ids = piece.Ids;
+  ids.resize(piece.Songs.size(), 0);
+  const int previous = CurConfig ? CurConfig->now_psi : 0;
+  const int entry = GetSongsInfo(piece.Songs, ids);
+  state.Done += handled;
+  if (musicListBox->Count() > 0) imgTip->SetVisible(false);
+  // The end of this import is told before the progress line may show the invitation again.
+  if (piece.Last && onEnd) onEnd(previous, entry);
+  ShowImportProgress();
+}
+
+void TunitMain::ImportCommandLine(const QString& text) {
+  const QString path = text.trimmed();
+  if (path.isEmpty()) return;
+  // The whole text is one path: a path with spaces arrives as several arguments.
+  ImportFiles({path}, [this](int previous, int entry) {
+    // The entry of the named song plays: the one appended for it, or the one found.
+    if (entry < 0 || entry >= musicListBox->Count()) return;
+    if (CurConfig) CurConfig->now_psi = entry;
+    MarkPlayingItem(previous, entry);
+    PlaySelected();
+    imgTip->SetVisible(false);
+  });
+}
+
+void TunitMain::HandOffReceived(const QString& path) {
+  BringToFront();
+  ImportCommandLine(path);
+}
+
+void TunitMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TunitMain::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  event->acceptProposedAction();
+  Guarded("dropEvent", [&] { ImportDropped(paths); });
+}
+
+void TunitMain::ImportDropped(const QStringList& paths) {
+  const QStringList files = AudioFilesIn(paths);
+  if (files.isEmpty()) return;
+  imgTip->SetVisible(false);
+  ImportFiles(files, TImportEnd());
+}

@@ -14,11 +14,13 @@
 #include <string>
 
 #include "audio/AudioEngine.h"
+#include "library/Import.h"
 #include "library/dataCtr.h"
 #include "scene/SceneHost.h"
 #include "window/Form.h"
 
 class QMenu;
+struct TImportState;
 namespace shell {
 class ITaskbarList;
 class TTaskbarButtons;
@@ -142,6 +144,13 @@ class TunitMain : public TForm, public TdxSceneHost {
   void StringListBoxSearchMouseUp(TvxObject* Sender, TvxMouseButton Button, unsigned Shift, float X,
                                   float Y);
   void StringListBoxSearchMouseLeave(TvxObject* Sender);
+  // GetSongInfo for every record of a batch with its id, in order; returns the index of the
+  // entry of the last record (-1 for no records).
+  int GetSongsInfo(const TSongList& songs, const std::vector<int>& ids);
+  // The list's context menu pmMusic at the pointer; deleting is offered over an entry.
+  void ShowListMenu(bool overEntry);
+  // The sort handlers: stores the order, reloads the list.
+  void SortList(int sort);
 
   // ---- PlayerController.cpp: playback --------------------------------------------------------
 
@@ -174,8 +183,29 @@ class TunitMain : public TForm, public TdxSceneHost {
   void CreateImportList();
   // Creation step 18 and the hand-off: one path, imported and played at once.
   void ImportCommandLine(const QString& text);
-  // A path handed over by a second copy of the player.
+  // A path handed over by a second copy of the player: imported and played, the window in front.
   void HandOffReceived(const QString& path);
+  // What the add dialog gave: files, or a folder whose audio files are all added.
+  struct TAddChoice {
+    bool Accepted = false;
+    QStringList Files;
+    QString Folder;
+  };
+  // Tests answer the add dialog themselves (empty: the real dialog).
+  static void SetAddDialogForTesting(std::function<TAddChoice(TunitMain&)> dialog);
+  // The end of one import: now_psi before its last piece came, and the entry of its last song
+  // (-1 when there is none).
+  using TImportEnd = std::function<void(int previousPsi, int entry)>;
+  // Probes and stores the files off the main thread; their entries come piece by piece.
+  void ImportFiles(const QStringList& files, TImportEnd onEnd);
+  // Files and folders dropped from the file manager.
+  void ImportDropped(const QStringList& paths);
+  // The audio files of the paths: files as given, folders searched through (sorted by path);
+  // only the engine's extensions count.
+  QStringList AudioFilesIn(const QStringList& paths) const;
+  QStringList AudioExtensions() const;
+  // Files of imports not yet in the list.
+  bool ImportRunning() const;
 
   // ---- OnlineView.cpp: the online search -----------------------------------------------------
 
@@ -190,6 +220,11 @@ class TunitMain : public TForm, public TdxSceneHost {
                            const QString& mp3, const QString& album, const QString& duration);
   void OLListBoxMouseMove(TvxObject* Sender, unsigned Shift, float X, float Y, float Dx, float Dy);
   void OLListBoxMouseUp(TvxObject* Sender, TvxMouseButton Button, unsigned Shift, float X, float Y);
+  // A search request is out and its reply not yet shown.
+  bool SearchWaiting() const { return FOLWaiting; }
+  // Runs job on a worker thread while the window keeps answering (a nested event loop), and
+  // returns when it is done; what job throws is thrown here.
+  void WaitOffMainThread(std::function<void()> job);
 
   // ---- Feedback.cpp --------------------------------------------------------------------------
 
@@ -240,9 +275,20 @@ class TunitMain : public TForm, public TdxSceneHost {
   bool IFLAG = true;
   std::shared_ptr<shell::TTaskbarButtons> FTaskBarList;
   std::shared_ptr<shell::TMprisControls> FMediaControls;
+  // Play list (PlayListView.cpp): the entry that shows its delete button.
+  TvxListBoxItem* FDeleteShownOn = nullptr;
+  std::weak_ptr<void> FDeleteShownAlive;
+  // Import (ImportView.cpp).
+  std::shared_ptr<TImportState> FImport;
   // Online search (OnlineView.cpp).
   int OLPage = 0;
   bool OLMore = false;
+  // Number of the latest search request: only its reply fills the list.
+  uint64_t FOLRequest = 0;
+  bool FOLWaiting = false;
+  TvxFloatAnimation* FOLWaitTurn = nullptr;  // turns the busy disc, child of DBImageWait
+  // Replies of workers check it on the main thread: an expired token means the window is gone.
+  std::shared_ptr<char> FOLAlive = std::make_shared<char>(0);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -251,6 +297,9 @@ class TunitMain : public TForm, public TdxSceneHost {
   void contextMenuEvent(QContextMenuEvent* event) override;
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  // ImportView.cpp: drops from the file manager.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // unitMain.cpp
@@ -265,6 +314,10 @@ class TunitMain : public TForm, public TdxSceneHost {
   void CreateTray();
   void EnsureOnScreen();
   void ShowWindowMenu(const QPoint& globalPos);
+  // ImportView.cpp
+  TAddChoice RunAddDialog();
+  void ShowImportProgress();
+  void ImportPieceArrived(TImportProgress piece, uint64_t batch, TImportEnd onEnd);
   // Views.cpp
   void FadeOut(TvxVisualObject* view, TvxAnimationType type);
   void FadeIn(TvxVisualObject* view);

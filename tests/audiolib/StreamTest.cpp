@@ -11,8 +11,11 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "audiolib/Inspect.h"
 
 using namespace audiolib_test;
+using melvo::audiolib::OutputClock;
+using melvo::audiolib::readOutputClock;
 using namespace std::chrono_literals;
 
 namespace {
@@ -182,39 +185,80 @@ class PlaybackTest : public ::testing::Test {
 };
 
 std::atomic<int> endCalls{0};
-// The output takes audio a period at a time, well ahead of the loudspeaker; the position must still
-// move with the clock in small steps, never backwards, and never run ahead of what was heard.
+
+// A position reading bracketed by readings of the output's clock and of the wall clock, so that
+// what a reading must be follows from what the output really took, however loaded the machine is.
+struct Bracketed {
+  double wallBefore, wallAfter;  // seconds since `origin`
+  OutputClock::Reading before, after;
+  int64_t frame;  // the stream's position
+};
+
+Bracketed readBracketed(HSTREAM h, std::chrono::steady_clock::time_point origin) {
+  auto secondsSince = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - origin).count();
+  };
+  Bracketed r{};
+  r.wallBefore = secondsSince();
+  r.before = readOutputClock();
+  r.frame = int64_t(BASS_ChannelGetPosition(h, BASS_POS_BYTE) / 2);  // mono 16-bit
+  r.after = readOutputClock();
+  r.wallAfter = secondsSince();
+  return r;
+}
+
+// The output takes audio a period at a time, well ahead of the loudspeaker; the position must
+// still move with what is heard, in small steps between the output's periods, never backwards and
+// never ahead of what was heard.
 TEST_F(PlaybackTest, PositionMovesSmoothlyWithTheClockBetweenOutputPeriods) {
   HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("long180.mp3").c_str(), 0, 0, 0);
   StreamGuard g(h);
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
-  ASSERT_TRUE(waitFor([&] { return BASS_ChannelGetPosition(h, BASS_POS_BYTE) > 0; }, 2s));
-  auto seconds = [&] { return BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, 0)); };
-  const auto start = std::chrono::steady_clock::now();
-  const double first = seconds();
-  double last = first, biggestStep = 0, worstDrift = 0;
-  for (int i = 0; i < 60; ++i) {
-    std::this_thread::sleep_for(5ms);
-    const double pos = seconds();
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GE(pos, last) << "sample " << i;
-    biggestStep = std::max(biggestStep, pos - last);
-    worstDrift = std::max(worstDrift, std::fabs(pos - first - wall));
-    last = pos;
-  }
-  EXPECT_LT(biggestStep, 0.025);  // several readings per output period, not one jump per period
-  EXPECT_LT(worstDrift, 0.03);
-
-  // Right after a seek the position starts at the target and moves on from there.
-  const QWORD target = BASS_ChannelSeconds2Bytes(h, 100.0);
-  ASSERT_TRUE(BASS_ChannelSetPosition(h, target, BASS_POS_BYTE));
-  for (int i = 0; i < 20; ++i) {
-    EXPECT_GE(BASS_ChannelGetPosition(h, BASS_POS_BYTE), target) << "sample " << i;
+  ASSERT_TRUE(waitFor([&] { return BASS_ChannelGetPosition(h, BASS_POS_BYTE) > 0; }, 5s));
+  const double rate = 44100;  // the stream's and the output's
+  const auto origin = std::chrono::steady_clock::now();
+  std::vector<Bracketed> readings{readBracketed(h, origin)};
+  int betweenPeriods = 0;  // pairs of readings with no output period between them
+  while (betweenPeriods < 30 && readings.back().wallAfter < 10.0) {
     std::this_thread::sleep_for(3ms);
+    readings.push_back(readBracketed(h, origin));
+    const Bracketed& a = readings[readings.size() - 2];
+    const Bracketed& b = readings.back();
+    if (a.after.passes == b.before.passes && a.after.queued > 0 && b.before.queued > 0) {
+      ++betweenPeriods;
+      // Between two periods the output's clock runs with the wall clock.
+      const double heard = double(b.before.heard - a.after.heard);
+      EXPECT_GE(heard, (b.wallBefore - a.wallAfter) * rate - 2);
+      EXPECT_LE(heard, (b.wallAfter - a.wallBefore) * rate + 2);
+    }
   }
-  EXPECT_NEAR(seconds(), 100.06, 0.04);
+  EXPECT_EQ(betweenPeriods, 30);
+  const Bracketed& first = readings.front();
+  for (size_t i = 1; i < readings.size(); ++i) {
+    const Bracketed& r = readings[i];
+    EXPECT_GE(r.frame, readings[i - 1].frame) << "reading " << i;
+    // The position is what the output has played: neither ahead nor behind it.
+    EXPECT_GE(r.frame - first.frame, r.before.heard - first.after.heard - 2) << "reading " << i;
+    EXPECT_LE(r.frame - first.frame, r.after.heard - first.before.heard + 2) << "reading " << i;
+  }
+
+  // Right after a seek the position starts at the target and moves on from there, never faster
+  // than the clock.
+  const QWORD target = BASS_ChannelSeconds2Bytes(h, 100.0);
+  const auto seekAt = std::chrono::steady_clock::now();
+  ASSERT_TRUE(BASS_ChannelSetPosition(h, target, BASS_POS_BYTE));
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), target);
+  ASSERT_TRUE(waitFor(
+      [&] {
+        const QWORD pos = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
+        const double since =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - seekAt).count();
+        EXPECT_GE(pos, target);
+        EXPECT_LE(double(pos - target) / 2, since * rate + 2);
+        return pos > target + 2 * 2205;  // 50 ms on
+      },
+      5s));
 }
 
 std::atomic<DWORD> endChannel{0};
@@ -370,13 +414,18 @@ TEST_F(PlaybackTest, SeekingWhilePlayingMovesThePositionAtOnce) {
   StreamGuard g(h);
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
-  QWORD target = BASS_ChannelSeconds2Bytes(h, 120.0);
+  const QWORD target = BASS_ChannelSeconds2Bytes(h, 120.0);
+  const auto seekAt = std::chrono::steady_clock::now();
   ASSERT_TRUE(BASS_ChannelSetPosition(h, target, BASS_POS_BYTE));
   EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), target);
-  std::this_thread::sleep_for(300ms);
-  double now = BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE));
+  // It plays on from the target: past it soon, and never further than the time since the seek.
+  ASSERT_TRUE(
+      waitFor([&] { return BASS_ChannelGetPosition(h, BASS_POS_BYTE) > target + 2 * 2205; }, 5s));
+  const double now = BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE));
+  const double since =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - seekAt).count();
   EXPECT_GT(now, 120.05);
-  EXPECT_LT(now, 120.6);
+  EXPECT_LE(now, 120.0 + since + 0.001);
   EXPECT_FALSE(BASS_ChannelSetPosition(h, BASS_ChannelSeconds2Bytes(h, 500.0), BASS_POS_BYTE));
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_POSITION);
 }

@@ -113,6 +113,10 @@ const Expected kTree[] = {
 class FormTree : public WindowTest {};
 
 TEST_F(FormTree, EveryComponentHasItsKindParentPlacementStartStateAndText) {
+  // A library with a song: an empty one shows the invitation at creation.
+  TTSL song;
+  song.s_title = "song";
+  AddSongs({song});
   TunitMain& w = Open();
   for (const Expected& e : kTree) {
     SCOPED_TRACE(e.name);

@@ -73,6 +73,10 @@ TEST_F(Views, ShowDiscSlidesTheDiscOutBesideTheArtistAndHideDiscPutsItBack) {
 }
 
 TEST_F(Views, ReturnFromThePlayViewWaitsForTheDiscThenSlidesTheListIn) {
+  // A list with a song: an empty one shows the invitation from the start.
+  TTSL song;
+  song.s_title = "song";
+  AddSongs({song});
   TunitMain& w = Open();
   ToPlayView();
   reports.clear();
