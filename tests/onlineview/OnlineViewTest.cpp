@@ -134,13 +134,14 @@ TEST_F(OnlineView, AnUnreachableOrSilentServiceLeavesTheListEmptyAndTheWindowAns
     if (host != "127.0.0.1:1") {
       EXPECT_TRUE(w.SearchWaiting());
       EXPECT_TRUE(w.DBImageWait->Visible());
-      const float angle = w.DBImageWait->RotateAngle();
+      ASSERT_NE(w.FOLWaitTurn, nullptr);
+      EXPECT_TRUE(w.FOLWaitTurn->Running());  // the disc turns
       Pump(300);
       EXPECT_GT(ticks, 5);  // the event loop runs while the reply is awaited
-      EXPECT_NE(w.DBImageWait->RotateAngle(), angle);
     }
     ASSERT_TRUE(WaitForReply());
     EXPECT_FALSE(w.DBImageWait->Visible());
+    EXPECT_FALSE(w.FOLWaitTurn->Running());
     EXPECT_EQ(w.OLListBox->Count(), 0);
     EXPECT_FALSE(w.btnOLper->Enabled());
     EXPECT_FALSE(w.btnOLnext->Enabled());
@@ -241,6 +242,15 @@ TEST_F(OnlineView, PickingAResultStoresItAndSwitchesToThePlayView) {
   std::vector<int> lengths;
   for (const TTSL& song : stored) lengths.push_back(song.s_ltime);
   EXPECT_EQ(lengths, (std::vector<int>{245, 754, 3723, 0}));
+  // Each pick is the last entry of the play list and the current one; its item carries the row
+  // id of its song (the second pick of a stored song that row's id) and plays from the address.
+  ASSERT_EQ(w.musicListBox->Count(), 5);
+  std::vector<int64_t> ids;
+  for (int i = 0; i < 5; ++i) ids.push_back(w.musicListBox->ItemByIndex(i)->Tag);
+  EXPECT_EQ(ids, (std::vector<int64_t>{stored[0].s_id, stored[1].s_id, stored[2].s_id,
+                                       stored[3].s_id, stored[0].s_id}));
+  EXPECT_EQ(w.musicListBox->ItemByIndex(4)->TagString, QStringLiteral("http://h/1.mp3"));
+  EXPECT_EQ(CurConfig->now_psi, 4);
   // A right-button release picks nothing.
   Click(w.btnReturn);
   Click(w.btnSearch);
