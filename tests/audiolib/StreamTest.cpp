@@ -64,8 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"tone.opus", true}, FormatCase{"tone.wma", true},
                       FormatCase{"tone.wv", true}, FormatCase{"tone.tta", true},
                       FormatCase{"tone.ac3", true}),
-    [](const auto& info) {
-      std::string n = info.param.file;
+    [](const auto& testCase) {
+      std::string n = testCase.param.file;
       return n.substr(n.find('.') + 1);
     });
 
