@@ -1,5 +1,6 @@
 // The play list through the real window: its entries, loading, finding an entry again, the mouse,
 // deleting, clearing, sorting and the local search box.
+#include <QFile>
 #include <QMenu>
 #include <QTimer>
 
