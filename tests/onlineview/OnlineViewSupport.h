@@ -98,29 +98,33 @@ class OnlineWindowTest : public WindowTest {
   std::unique_ptr<services::MelvoServices> services_;
 };
 
-// A search service that answers every request with `songs` results after `delayMs`.
-class SlowSearchService {
+// A search service of the test's own: every request gets `body` after `delayMs`.
+class FakeSearchService {
  public:
-  SlowSearchService(int songs, int delayMs) {
+  explicit FakeSearchService(std::string body, int delayMs = 0) {
     server_.Get("/tm/search/search.html",
-                [songs, delayMs](const httplib::Request&, httplib::Response& res) {
+                [body, delayMs](const httplib::Request&, httplib::Response& res) {
                   std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-                  std::string body = "{\"songList\":[";
-                  for (int i = 0; i < songs; ++i)
-                    body += std::string(i ? "," : "") + "{\"name\":\"Late " + std::to_string(i) +
-                            "\",\"singer\":\"S\",\"mp3\":\"http://127.0.0.1:1/x.mp3\"}";
-                  body += "]}";
                   res.set_content(body, "application/json");
                 });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  ~SlowSearchService() {
+  ~FakeSearchService() {
     server_.stop();
     thread_.join();
   }
   std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+  // A reply of `songs` results named "Late 0", "Late 1", …
+  static std::string Songs(int songs) {
+    std::string body = "{\"songList\":[";
+    for (int i = 0; i < songs; ++i)
+      body += std::string(i ? "," : "") + "{\"name\":\"Late " + std::to_string(i) +
+              "\",\"singer\":\"S\",\"mp3\":\"http://127.0.0.1:1/x.mp3\"}";
+    return body + "]}";
+  }
 
  private:
   httplib::Server server_;

@@ -134,13 +134,14 @@ TEST_F(OnlineView, AnUnreachableOrSilentServiceLeavesTheListEmptyAndTheWindowAns
     if (host != "127.0.0.1:1") {
       EXPECT_TRUE(w.SearchWaiting());
       EXPECT_TRUE(w.DBImageWait->Visible());
-      const float angle = w.DBImageWait->RotateAngle();
+      ASSERT_NE(w.FOLWaitTurn, nullptr);
+      EXPECT_TRUE(w.FOLWaitTurn->Running());  // the disc turns
       Pump(300);
       EXPECT_GT(ticks, 5);  // the event loop runs while the reply is awaited
-      EXPECT_NE(w.DBImageWait->RotateAngle(), angle);
     }
     ASSERT_TRUE(WaitForReply());
     EXPECT_FALSE(w.DBImageWait->Visible());
+    EXPECT_FALSE(w.FOLWaitTurn->Running());
     EXPECT_EQ(w.OLListBox->Count(), 0);
     EXPECT_FALSE(w.btnOLper->Enabled());
     EXPECT_FALSE(w.btnOLnext->Enabled());
@@ -153,7 +154,7 @@ TEST_F(OnlineView, AnUnreachableOrSilentServiceLeavesTheListEmptyAndTheWindowAns
 TEST_F(OnlineView, ANewSearchDropsTheLateReplyOfTheOneBefore) {
   StartServices(18);
   TunitMain& w = OpenOnlineView();
-  SlowSearchService slow(19, 800);
+  FakeSearchService slow(FakeSearchService::Songs(19), 800);
   UseSearchHost(slow.host());
   w.textSearch->SetText(QStringLiteral("song"));
   Click(w.btnOL);
@@ -175,7 +176,7 @@ TEST_F(OnlineView, ANewSearchDropsTheLateReplyOfTheOneBefore) {
 TEST_F(OnlineView, PageButtonsDoNothingWhileAPageIsAwaited) {
   StartServices(0);
   TunitMain& w = OpenOnlineView();
-  SlowSearchService slow(19, 300);
+  FakeSearchService slow(FakeSearchService::Songs(19), 300);
   UseSearchHost(slow.host());
   Search(QStringLiteral("x"));
   ASSERT_TRUE(w.btnOLnext->Enabled());
@@ -193,12 +194,71 @@ TEST_F(OnlineView, PageButtonsDoNothingWhileAPageIsAwaited) {
 TEST_F(OnlineView, WindowClosedWhileAReplyIsAwaitedDropsTheReply) {
   StartServices(0);
   OpenOnlineView();
-  SlowSearchService slow(19, 300);
+  FakeSearchService slow(FakeSearchService::Songs(19), 300);
   UseSearchHost(slow.host());
   window->textSearch->SetText(QStringLiteral("x"));
   Click(window->btnOL);
   window.reset();
   Pump(600);  // the reply comes back to no window
+}
+
+// Picking a result stores it with the length its duration gives, whatever the form of the
+// duration, and switches to the now-playing view; a song already stored is not stored twice.
+TEST_F(OnlineView, PickingAResultStoresItAndSwitchesToThePlayView) {
+  StartServices(0);
+  FakeSearchService service(R"({"songList":[
+    {"name":"晴天","singer":"周杰伦","album":"叶惠美","duration":"4:05","mp3":"http://h/1.mp3"},
+    {"name":"Long","singer":"","album":"","duration":"12:34","mp3":"http://h/2.mp3"},
+    {"name":"Live","singer":"B","album":"C","duration":"1:02:03","mp3":"http://h/3.mp3"},
+    {"name":"None","singer":"B","album":"C","duration":"","mp3":"http://h/4.mp3"}]})");
+  TunitMain& w = OpenOnlineView();
+  UseSearchHost(service.host());
+  Search(QStringLiteral("x"));
+  ASSERT_EQ(w.OLListBox->Count(), 4);
+  EXPECT_EQ(Captions()[1], QStringLiteral("Long-"));
+  auto pick = [&](int index) {
+    if (!w.RectangleOL->Visible()) {
+      Click(w.btnReturn);
+      Click(w.btnSearch);
+      PumpAnimation(0.3);
+    }
+    ASSERT_TRUE(w.RectangleOL->Visible());
+    reports.clear();
+    Click(w.OLListBox->ItemByIndex(index));
+    EXPECT_EQ(reports, (std::vector<std::pair<std::string, std::string>>{{"click", "OLListBox"}}));
+    EXPECT_TRUE(w.OLListBox->Enabled());
+    EXPECT_TRUE(w.RectanglePlay->Visible());
+    EXPECT_FALSE(w.RectangleOL->Visible());
+    EXPECT_FALSE(w.LayoutTopcenterSearch->Visible());
+  };
+  for (int i : {0, 1, 2, 3, 0}) pick(i);
+  const TSongList stored = GetSongList(0);
+  ASSERT_EQ(stored.size(), 4u);
+  EXPECT_EQ(stored[0].s_title, "晴天");
+  EXPECT_EQ(stored[0].s_singer, "周杰伦");
+  EXPECT_EQ(stored[0].s_artist, "叶惠美");
+  EXPECT_EQ(stored[0].s_url, "http://h/1.mp3");
+  EXPECT_EQ(stored[0].s_path, "");
+  std::vector<int> lengths;
+  for (const TTSL& song : stored) lengths.push_back(song.s_ltime);
+  EXPECT_EQ(lengths, (std::vector<int>{245, 754, 3723, 0}));
+  // Each pick is the last entry of the play list and the current one; its item carries the row
+  // id of its song (the second pick of a stored song that row's id) and plays from the address.
+  ASSERT_EQ(w.musicListBox->Count(), 5);
+  std::vector<int64_t> ids;
+  for (int i = 0; i < 5; ++i) ids.push_back(w.musicListBox->ItemByIndex(i)->Tag);
+  EXPECT_EQ(ids, (std::vector<int64_t>{stored[0].s_id, stored[1].s_id, stored[2].s_id,
+                                       stored[3].s_id, stored[0].s_id}));
+  EXPECT_EQ(w.musicListBox->ItemByIndex(4)->TagString, QStringLiteral("http://h/1.mp3"));
+  EXPECT_EQ(CurConfig->now_psi, 4);
+  // A right-button release picks nothing.
+  Click(w.btnReturn);
+  Click(w.btnSearch);
+  PumpAnimation(0.3);
+  const QPointF p = ScenePoint(w.OLListBox->ItemByIndex(1));
+  w.mainBs->MouseDown(p, mbRight, 0);
+  w.mainBs->MouseUp(p, mbRight, 0);
+  EXPECT_TRUE(w.RectangleOL->Visible());
 }
 
 }  // namespace
