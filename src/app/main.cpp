@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/EndRequests.h"
 #include "library/dataCtr.h"
 #include "shell/HandOff.h"
 #include "shell/ShareMemory.h"
@@ -46,14 +47,17 @@ int main(int argc, char** argv) {
 
   int result = 0;
   {
+    TEndRequests endRequests;
     QStringList params;
     for (const std::string& arg : args) params << QString::fromStdString(arg);
     TunitMain mainWindow(params);
+    endRequests.Attach(&mainWindow);
     THandOffReceiver handOff;
     handOff.SetHandler([&mainWindow](const QString& text) { mainWindow.HandOffReceived(text); });
     handOff.Listen();
     mainWindow.show();
     result = app.exec();
+    endRequests.Attach(nullptr);
   }
   ReleaseSingleInstance();
   return result;

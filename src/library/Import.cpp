@@ -126,6 +126,9 @@ struct TImportJob::TState {
       if (storing) {
         try {
           piece.Ids = AddSongs(piece.Songs);
+        } catch (const EAddSongsError& error) {
+          piece.Ids = error.StoredIds();  // exactly the songs that were stored
+          storing = false;
         } catch (...) {
           piece.Ids.clear();
           storing = false;

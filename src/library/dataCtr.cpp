@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <exception>
+#include <mutex>
 #include <string_view>
 #include <thread>
 #include <unordered_set>
@@ -188,31 +190,76 @@ int64_t DataVersion(TSQLiteDatabase& db) {
   return db.GetTable("pragma data_version").FieldAsInt64(std::size_t{0});
 }
 
-// Commits the open transaction when it goes out of scope, so that the songs stored before a
-// failure stay stored; Commit() does it now and reports failure.
-class TTransactionCommitter {
+// The keys of the stored songs, kept between imports together with the connection that stores
+// the songs. That connection's data_version moves only when another connection commits, so the
+// keys, with each song stored added to them, stay valid until someone else writes the file, and
+// are reloaded only then. The kept connection holds no lock between transactions.
+class TStoredSongs {
  public:
-  explicit TTransactionCommitter(TSQLiteDatabase& db) : FDb(db) { FDb.ExecSQL("begin immediate"); }
-  ~TTransactionCommitter() {
-    if (!FOpen) return;
-    try {
-      FDb.ExecSQL("commit");
-    } catch (const EDatabaseError&) {
-      // Already failing; the error that brought us here is the one to report.
-    }
-  }
-  TTransactionCommitter(const TTransactionCommitter&) = delete;
-  TTransactionCommitter& operator=(const TTransactionCommitter&) = delete;
+  // Held for a whole AddSongs: imports on two workers take turns.
+  std::mutex Lock;
 
-  void Commit() {
-    FOpen = false;
-    FDb.ExecSQL("commit");
+  // The kept connection when it is still on this file and the file may still be written;
+  // otherwise a new one, kept from now on.
+  TSQLiteDatabase& Connection(const std::string& path) {
+    struct stat info {};
+    const bool same = FDb != nullptr && FPath == path && stat(path.c_str(), &info) == 0 &&
+                      info.st_dev == FDevice && info.st_ino == FInode &&
+                      access(path.c_str(), R_OK | W_OK) == 0;
+    if (same) return *FDb;
+    Forget();
+    FDb = std::make_unique<TSQLiteDatabase>(path);
+    if (stat(path.c_str(), &info) == 0) {
+      FPath = path;
+      FDevice = info.st_dev;
+      FInode = info.st_ino;
+    }
+    return *FDb;
+  }
+
+  // The stored keys; call inside the write transaction, so nobody commits before the inserts.
+  TSongKeys& Keys(TSQLiteDatabase& db) {
+    const int64_t version = DataVersion(db);
+    if (!FKeysValid || version != FVersion) {
+      FKeys = LoadSongKeys(db);
+      FVersion = version;
+      FKeysValid = true;
+    }
+    return FKeys;
+  }
+
+  // After any failure: the connection goes (rolling back what it had not committed) and with it
+  // the keys, which may name songs that were not stored.
+  void Forget() {
+    FDb.reset();
+    FPath.clear();
+    FKeys = TSongKeys();
+    FKeysValid = false;
   }
 
  private:
-  TSQLiteDatabase& FDb;
-  bool FOpen = true;
+  std::unique_ptr<TSQLiteDatabase> FDb;
+  std::string FPath;
+  dev_t FDevice = 0;
+  ino_t FInode = 0;
+  int64_t FVersion = -1;
+  TSongKeys FKeys;
+  bool FKeysValid = false;
 };
+
+// Never destroyed: an import worker may still be running when the process ends.
+TStoredSongs& StoredSongs() {
+  static auto* stored = new TStoredSongs;
+  return *stored;
+}
+
+std::string MessageOf(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
 
 }  // namespace
 
@@ -256,33 +303,59 @@ TSongList SearchSongs(const std::string& text) {
   return SongsFromQuery(SearchStatement(text));
 }
 
+EAddSongsError::EAddSongsError(const std::string& message, std::vector<int> storedIds)
+    : EDatabaseError(message), FStoredIds(std::move(storedIds)) {}
+
 std::vector<int> AddSongs(const TSongList& songs) {
-  std::vector<int> ids;
+  std::vector<int> ids;  // of committed songs only
   if (songs.empty()) return ids;
-  TSQLiteDatabase db(DatabasePath());
-  TSongKeys stored;
-  int64_t keysVersion = -1;
-  std::size_t next = 0;
-  while (next < songs.size()) {
-    TTransactionCommitter transaction(db);
-    // Another connection (a second import) may have stored songs since the keys were loaded.
-    if (int64_t version = DataVersion(db); version != keysVersion) {
-      stored = LoadSongKeys(db);
-      keysVersion = version;
-    }
-    const std::size_t chunkEnd = std::min(songs.size(), next + kSongsPerTransaction);
-    for (; next < chunkEnd; ++next) {
-      const TTSL& song = songs[next];
-      if (!stored.insert(SongKey(song.s_title, song.s_artist, song.s_singer)).second) {
-        transaction.Commit();
-        return ids;
+  TStoredSongs& stored = StoredSongs();
+  std::lock_guard guard(stored.Lock);
+  try {
+    TSQLiteDatabase& db = stored.Connection(DatabasePath());
+    std::size_t next = 0;
+    while (next < songs.size()) {
+      db.ExecSQL("begin immediate");
+      TSongKeys& keys = stored.Keys(db);
+      const std::size_t chunkEnd = std::min(songs.size(), next + kSongsPerTransaction);
+      std::vector<int> inserted;
+      bool duplicate = false;
+      std::exception_ptr failure;
+      try {
+        for (; next < chunkEnd; ++next) {
+          const TTSL& song = songs[next];
+          if (!keys.insert(SongKey(song.s_title, song.s_artist, song.s_singer)).second) {
+            duplicate = true;
+            break;
+          }
+          db.ExecSQL(InsertSongStatement(song));
+          inserted.push_back(static_cast<int>(db.LastInsertRowId()));
+        }
+      } catch (const EDatabaseError&) {
+        failure = std::current_exception();
       }
-      db.ExecSQL(InsertSongStatement(song));
-      ids.push_back(static_cast<int>(db.LastInsertRowId()));
+      // The songs inserted before a failure are committed too, as they would be one by one. A
+      // failed commit (a lock held past the wait, a full disk) stores none of them.
+      try {
+        db.ExecSQL("commit");
+      } catch (const EDatabaseError& error) {
+        throw EAddSongsError(failure ? MessageOf(failure) : error.what(), ids);
+      }
+      ids.insert(ids.end(), inserted.begin(), inserted.end());
+      if (failure) throw EAddSongsError(MessageOf(failure), ids);
+      if (duplicate) break;
+      // Lets waiting connections (the main thread's) take the lock before the next transaction.
+      if (next < songs.size()) std::this_thread::sleep_for(kPauseBetweenTransactions);
     }
-    transaction.Commit();
-    // Lets waiting connections (the main thread's) take the lock before the next transaction.
-    if (next < songs.size()) std::this_thread::sleep_for(kPauseBetweenTransactions);
+  } catch (const EAddSongsError&) {
+    stored.Forget();
+    throw;
+  } catch (const EDatabaseError& error) {
+    stored.Forget();
+    throw EAddSongsError(error.what(), ids);
+  } catch (...) {
+    stored.Forget();  // never keep a connection with a transaction open
+    throw;
   }
   return ids;
 }

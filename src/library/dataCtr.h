@@ -1,5 +1,6 @@
 // The library database: the play list (table korvax_lst) and the player's settings (table
-// korvax_config) in one SQLite file. Plain functions; each opens and closes its own connection.
+// korvax_config) in one SQLite file. Plain functions; each opens and closes its own connection,
+// except AddSongs, which keeps one between imports (see there).
 #pragma once
 
 #include <cstddef>
@@ -66,9 +67,22 @@ TSongList GetSongList(int sort);
 // Songs whose title, album or singer contains text (SQL LIKE: ASCII letters ignore case, % and _
 // are wildcards).
 TSongList SearchSongs(const std::string& text);
+// Raised by AddSongs: SQLite's message and the row ids of the songs the call did store.
+class EAddSongsError : public EDatabaseError {
+ public:
+  EAddSongsError(const std::string& message, std::vector<int> storedIds);
+  const std::vector<int>& StoredIds() const { return FStoredIds; }
+
+ private:
+  std::vector<int> FStoredIds;
+};
+
 // Stores the songs in list order until the first one whose title, album and singer equal a stored
 // row's; that one and all after it are not stored. Returns the row ids SQLite gave the stored
-// ones, in order. Songs stored before a duplicate or an error stay stored. s_id is not read.
+// ones, in order. s_id is not read. On failure raises EAddSongsError, whose ids are exactly the
+// songs stored (committed) before it; songs stored before a duplicate or an error stay stored.
+// The keys of the stored songs are kept between calls and reloaded only when another connection
+// has written the file.
 std::vector<int> AddSongs(const TSongList& songs);
 // AddSongs commits this many songs per transaction: one transaction per song costs a disk sync
 // each, one for the whole batch would hold the write lock for long and lose it all on a crash.

@@ -19,6 +19,9 @@ bool THandOffReceiver::Listen() {
   if (path.isEmpty()) return false;
   QLocalServer::removeServer(path);
   FServer->setSocketOptions(QLocalServer::UserAccessOption);
+  // Room for many copies started at once; they are accepted as fast as they come.
+  FServer->setListenBacklogSize(128);
+  FServer->setMaxPendingConnections(128);
   return FServer->listen(path);
 }
 
@@ -34,9 +37,10 @@ void THandOffReceiver::ReadMessage(QLocalSocket* socket) {
   while (socket->bytesAvailable() >= qint64(kHandOffMessageBytes)) {
     QByteArray wire = socket->read(kHandOffMessageBytes);
     HandOffMessage m = DecodeHandOffMessage(reinterpret_cast<const uint8_t*>(wire.constData()));
-    if (m.message == kHandOffMessage && FHandler) {
-      std::u16string text = ReadHandOffText(ShareMemoryView(), kShareMemorySize);
-      FHandler(QString::fromStdU16String(text));
+    if (m.message == kHandOffMessage) {
+      // Consumed before the answer: the next copy in line finds the area empty.
+      std::u16string text = TakeHandOffText(ShareMemoryView(), kShareMemorySize);
+      if (FHandler) FHandler(QString::fromStdU16String(text));
     }
     // The answer releases the waiting second copy; its value means nothing.
     static const char kReply[8] = {};

@@ -6,11 +6,16 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include <QString>
 
@@ -20,9 +25,39 @@ namespace {
 
 uint8_t* gView = nullptr;
 int gInstanceLock = -1;
+int gHandOffLock = -1;
 
-// A running copy that takes longer than this to handle the hand-off is taken as hung.
-constexpr int kHandOffReplyTimeoutMs = 10000;
+// All the waiting one copy does for the hand-off (for the lock, then for the running copy's
+// answer) stays within this budget, so a hung running copy holds a second copy a few seconds at
+// most. Copies waiting their turn use it up only while others hand over, a few milliseconds each.
+constexpr std::chrono::milliseconds kHandOffBudget{4000};
+// Less than this left is not worth a hand-off: the answer could not be awaited.
+constexpr std::chrono::milliseconds kLeastReplyWait{300};
+constexpr std::chrono::milliseconds kLockPollInterval{2};
+// A listener whose queue of connections is full (it never accepts) must not block the look-up.
+constexpr int kConnectTimeoutMs = 1000;
+
+std::chrono::milliseconds gHandOffWaited{0};
+
+std::chrono::milliseconds HandOffBudgetLeft() {
+  return std::max(kHandOffBudget - gHandOffWaited, std::chrono::milliseconds{0});
+}
+
+// Counts the time from construction to destruction against the budget.
+class TBudgetClock {
+ public:
+  TBudgetClock() : FStart(std::chrono::steady_clock::now()) {}
+  ~TBudgetClock() {
+    gHandOffWaited += std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - FStart);
+  }
+  TBudgetClock(const TBudgetClock&) = delete;
+  TBudgetClock& operator=(const TBudgetClock&) = delete;
+  std::chrono::steady_clock::time_point Start() const { return FStart; }
+
+ private:
+  std::chrono::steady_clock::time_point FStart;
+};
 
 std::string InRuntimeDir(const char* name) {
   std::string dir = shell::RuntimeDir();
@@ -48,6 +83,8 @@ int ConnectToRunningCopy() {
   if (path.empty() || path.size() >= sizeof(addr.sun_path)) return -1;
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
+  timeval limit{kConnectTimeoutMs / 1000, (kConnectTimeoutMs % 1000) * 1000};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   addr.sun_family = AF_UNIX;
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
@@ -70,6 +107,30 @@ bool TakeInstanceLock() {
   return true;
 }
 
+// The hand-off lock orders the copies that touch the area: the zeroing at start and the
+// zero-write-signal-answer of a hand-off each run whole, one copy at a time. It is a file of its
+// own, apart from the instance lock, which the running copy holds for its whole life.
+bool LockHandOff(std::chrono::milliseconds limit) {
+  if (gHandOffLock < 0) {
+    std::string path = HandOffLockPath();
+    if (path.empty()) return false;
+    gHandOffLock = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (gHandOffLock < 0) return false;
+  }
+  TBudgetClock clock;
+  const auto deadline = clock.Start() + limit;
+  while (flock(gHandOffLock, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kLockPollInterval);
+  }
+  return true;
+}
+
+void UnlockHandOff() {
+  if (gHandOffLock >= 0) flock(gHandOffLock, LOCK_UN);
+}
+
 void WriteHandOffText(const std::string& text) {
   if (gView == nullptr) return;
   std::u16string units = QString::fromUtf8(text.data(), qsizetype(text.size())).toStdU16String();
@@ -82,15 +143,25 @@ void WriteHandOffText(const std::string& text) {
   }
 }
 
-// Sends the message and blocks until the running copy answers (or goes away).
-void SendHandOffMessage(int fd) {
+// Sends the message and blocks until the running copy answers, goes away or the time is up.
+void SendHandOffMessage(int fd, std::chrono::milliseconds limit) {
   uint8_t wire[kHandOffMessageBytes];
   EncodeHandOffMessage({kHandOffMessage, 1, 1}, wire);
-  if (send(fd, wire, sizeof wire, MSG_NOSIGNAL) != ssize_t(sizeof wire)) return;
-  pollfd p{fd, POLLIN, 0};
-  if (poll(&p, 1, kHandOffReplyTimeoutMs) > 0) {
-    uint8_t reply[8];
-    (void)!recv(fd, reply, sizeof reply, 0);
+  if (send(fd, wire, sizeof wire, MSG_NOSIGNAL | MSG_DONTWAIT) != ssize_t(sizeof wire)) return;
+  TBudgetClock clock;
+  const auto deadline = clock.Start() + limit;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    pollfd p{fd, POLLIN, 0};
+    int ready = poll(&p, 1, int(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready > 0) {
+      uint8_t reply[8];
+      (void)!recv(fd, reply, sizeof reply, MSG_DONTWAIT);
+    }
+    return;
   }
 }
 
@@ -115,16 +186,28 @@ std::string InstanceLockPath() {
 std::string HandOffEndpointPath() {
   return InRuntimeDir(kHandOffEndpointName);
 }
+std::string HandOffLockPath() {
+  return InRuntimeDir(kHandOffLockName);
+}
 
 void OpenShareMemory() {
   gView = MapArea();
   if (gView == nullptr) std::_Exit(0);
-  std::memset(gView, 0, kShareMemorySize);
+  // Under the hand-off lock, or this copy could wipe a path another copy is handing over. When
+  // the lock cannot be had in time the area is left as it is: its holder is stuck, and whatever
+  // it wrote is no business of this copy (a second copy zeroes again before it writes).
+  if (LockHandOff(HandOffBudgetLeft())) {
+    std::memset(gView, 0, kShareMemorySize);
+    UnlockHandOff();
+  }
 }
 
 void CloseShareMemory() {
   if (gView != nullptr) munmap(gView, kShareMemorySize);
   gView = nullptr;
+  if (gHandOffLock >= 0) close(gHandOffLock);
+  gHandOffLock = -1;
+  gHandOffWaited = std::chrono::milliseconds{0};
 }
 
 uint8_t* ShareMemoryView() {
@@ -139,8 +222,15 @@ bool CheckSingleInstance(const std::vector<std::string>& args) {
     if (runningCopy >= 0) close(runningCopy);
     return first;
   }
-  WriteHandOffText(JoinCommandLine(args));
-  SendHandOffMessage(runningCopy);
+  // One copy at a time: zero, write, signal and wait for the answer, by which the running copy
+  // has read the text and marked the area consumed.
+  if (gView != nullptr && HandOffBudgetLeft() >= kLeastReplyWait &&
+      LockHandOff(HandOffBudgetLeft() - kLeastReplyWait)) {
+    std::memset(gView, 0, kShareMemorySize);
+    WriteHandOffText(JoinCommandLine(args));
+    SendHandOffMessage(runningCopy, std::max(HandOffBudgetLeft(), kLeastReplyWait));
+    UnlockHandOff();
+  }
   close(runningCopy);
   return false;
 }
@@ -168,6 +258,12 @@ void EncodeHandOffMessage(const HandOffMessage& m, uint8_t* out) {
 
 HandOffMessage DecodeHandOffMessage(const uint8_t* in) {
   return {uint32_t(GetLE(in, 4)), GetLE(in + 4, 8), GetLE(in + 12, 8)};
+}
+
+std::u16string TakeHandOffText(uint8_t* area, std::size_t size) {
+  std::u16string text = ReadHandOffText(area, size);
+  if (area != nullptr) std::memset(area, 0, size);
+  return text;
 }
 
 std::u16string ReadHandOffText(const uint8_t* area, std::size_t size) {

@@ -10,6 +10,8 @@
 constexpr std::size_t kShareMemorySize = 131072;
 constexpr const char* kShareMemoryName = "melvonet-58B49464-B170-4583-BE6C-77A579B2CAD8";
 constexpr const char* kInstanceLockName = "Melvonet-8AEEC543-1CDC-42BB-95E0-3D5F3A22043C";
+// Taken around every change of the area, so that copies starting together take turns.
+constexpr const char* kHandOffLockName = "melvonet-58B49464-B170-4583-BE6C-77A579B2CAD8.lock";
 // The endpoint on which the running copy listens for a second copy.
 constexpr const char* kHandOffEndpointName = "korvax-5";
 // WM_USER + 1810.
@@ -17,7 +19,8 @@ constexpr uint32_t kHandOffMessage = 0x0B12;
 // Byte offset of the handed-off text (UTF-16LE, no terminator) in the shared area.
 constexpr std::size_t kHandOffTextOffset = 2;
 
-// Maps the shared area and zeroes it. Ends the process (exit code 0) when it cannot be mapped.
+// Maps the shared area and zeroes it (under the hand-off lock). Ends the process (exit code 0) when
+// it cannot be mapped.
 void OpenShareMemory();
 // Unmaps the area; safe to call more than once.
 void CloseShareMemory();
@@ -25,7 +28,8 @@ void CloseShareMemory();
 uint8_t* ShareMemoryView();
 
 // True for the first copy. A second copy that finds a running copy hands `args` (the command line
-// without the program path) over and waits until the running copy has handled them.
+// without the program path) over and waits until the running copy has handled them; copies take
+// turns, and a running copy that does not answer within a few seconds is given up on.
 bool CheckSingleInstance(const std::vector<std::string>& args);
 void ReleaseSingleInstance();
 
@@ -36,6 +40,7 @@ std::string JoinCommandLine(const std::vector<std::string>& args);
 std::string ShareMemoryPath();
 std::string InstanceLockPath();
 std::string HandOffEndpointPath();
+std::string HandOffLockPath();
 
 // Wire form of the hand-off message: message number, wParam and lParam, little-endian.
 struct HandOffMessage {
@@ -49,3 +54,5 @@ HandOffMessage DecodeHandOffMessage(const uint8_t* in);
 
 // The text a second copy left in the area: UTF-16LE code units from offset 2 up to the first zero.
 std::u16string ReadHandOffText(const uint8_t* area, std::size_t size);
+// The running copy's read: the text, after which the area is zeroed (consumed).
+std::u16string TakeHandOffText(uint8_t* area, std::size_t size);

@@ -143,3 +143,34 @@ TEST_F(LibraryTest, OperationWaitsForALockHeldByAnotherConnection) {
   holder.join();
   EXPECT_EQ(GetSongList(10).size(), 1u);
 }
+
+// A reader that keeps its transaction open past the wait makes the commit fail: no song of that
+// transaction is reported stored, none is, and none is taken for stored by the next import.
+TEST_F(LibraryTest, FailedCommitStoresAndReportsNoSongOfItsTransaction) {
+  InitOrFail();
+  ASSERT_EQ(AddSongs({MakeSong("earlier", "a", "s")}).size(), 1u);
+  std::latch reading(1);
+  std::latch done(1);
+  std::thread reader([&] {
+    sqlite3* db = nullptr;
+    sqlite3_open(DatabasePath().c_str(), &db);
+    sqlite3_exec(db, "begin; select count(*) from korvax_lst", nullptr, nullptr, nullptr);
+    reading.count_down();
+    done.wait();
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  });
+  reading.wait();
+  const TSongList songs = Batch("lost ", 10);
+  try {
+    std::vector<int> ids = AddSongs(songs);
+    ADD_FAILURE() << "reported " << ids.size() << " songs stored";
+  } catch (const EAddSongsError& error) {
+    EXPECT_TRUE(error.StoredIds().empty());
+  }
+  done.count_down();
+  reader.join();
+  EXPECT_EQ(RawQuery(DatabasePath(), "select count(*) from korvax_lst")[0][0], "1");
+  EXPECT_TRUE(NobodyHoldsALock(DatabasePath()));
+  EXPECT_EQ(AddSongs(songs).size(), songs.size());
+}

@@ -131,3 +131,12 @@ TTSL MakeSong(const std::string& title, const std::string& artist, const std::st
   song.s_addtime = addtime;
   return song;
 }
+
+bool NobodyHoldsALock(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  bool free = sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return free;
+}

@@ -35,6 +35,8 @@ using TRows = std::vector<std::vector<std::string>>;
 // Raw access with a connection of its own; NULL reads as "<NULL>".
 TRows RawQuery(const std::string& path, const std::string& sql);
 void RawExec(const std::string& path, const std::string& sql);
+// True when nobody holds a lock on the file: takes and drops an exclusive lock without waiting.
+bool NobodyHoldsALock(const std::string& path);
 
 std::string FileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

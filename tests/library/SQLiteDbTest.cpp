@@ -7,20 +7,6 @@
 #include "LibraryTestSupport.h"
 #include "library/SQLiteDb.h"
 
-namespace {
-
-// True when nobody holds a lock on the file: takes and drops an exclusive lock without waiting.
-bool NobodyHoldsALock(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  bool free = sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr) == SQLITE_OK;
-  sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
-  return free;
-}
-
-}  // namespace
-
 TEST_F(LibraryTest, ResultColumnsAreFoundByNameWithoutCaseAndNullReadsEmpty) {
   InitOrFail();
   TSQLiteDatabase db(DatabasePath());

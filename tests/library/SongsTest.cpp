@@ -217,11 +217,40 @@ TEST_F(LibraryTest, AddSongsKeepsWhatWasStoredBeforeAnError) {
   try {
     AddSongs(songs);
     ADD_FAILURE() << "the failing insert was not reported";
-  } catch (const EDatabaseError& error) {
+  } catch (const EAddSongsError& error) {
     EXPECT_STREQ(error.what(), "refused by test");
+    // Exactly the stored songs are named, the ones of the failing transaction included.
+    std::vector<int> storedIds;
+    for (const TTSL& song : GetSongList(12)) storedIds.push_back(song.s_id);
+    EXPECT_EQ(error.StoredIds(), storedIds);
   }
   EXPECT_EQ(SongCount(), failing);
   EXPECT_EQ(GetSongList(12).back().s_title, "song " + std::to_string(failing - 1));
+  // Nothing about the refused song is remembered: without the trigger it is stored.
+  RawExec(DatabasePath(), "drop trigger refuse");
+  EXPECT_EQ(AddSongs({songs[failing]}).size(), 1u);
+}
+
+// The keys of the stored songs are kept from one import to the next; what other connections
+// change in between is seen all the same.
+TEST_F(LibraryTest, AddSongsSeesWhatOtherConnectionsChangedBetweenImports) {
+  InitOrFail();
+  ASSERT_EQ(AddSongs({MakeSong("A", "x", "s")}).size(), 1u);
+  RawExec(DatabasePath(), "delete from korvax_lst");
+  EXPECT_EQ(AddSongs({MakeSong("A", "x", "s")}).size(), 1u) << "a deleted song is no duplicate";
+  RawExec(DatabasePath(), "insert into korvax_lst(s_title,s_artist,s_singer) values('B','x','s')");
+  EXPECT_TRUE(AddSongs({MakeSong("B", "x", "s")}).empty()) << "stored by another connection";
+  DeleteSong(GetMaxSongId());
+  EXPECT_EQ(AddSongs({MakeSong("B", "x", "s")}).size(), 1u);
+  DeleteAllSongs();
+  EXPECT_EQ(AddSongs({MakeSong("A", "x", "s"), MakeSong("B", "x", "s")}).size(), 2u);
+
+  // Another file put in the old one's place.
+  ASSERT_EQ(std::remove(DatabasePath().c_str()), 0);
+  InitOrFail();
+  std::vector<int> ids = AddSongs({MakeSong("A", "x", "s")});
+  EXPECT_EQ(ids, std::vector<int>{1});
+  EXPECT_EQ(SongCount(), 1);
 }
 
 TEST_F(LibraryTest, LargeBatchStopsAtDuplicateAcrossTransactions) {
