@@ -21,7 +21,8 @@ namespace {
 services::MelvoServices* gServices = nullptr;
 
 // Sends the request, closes the sending side and reads the answer until the server closes.
-// Returns false when the server neither answers nor closes within a few seconds.
+// Returns false when the server neither answers nor closes within 20 s (a loaded machine can take
+// seconds).
 bool Exchange(int port, const std::string& request, std::string& answer) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
@@ -39,7 +40,7 @@ bool Exchange(int port, const std::string& request, std::string& answer) {
   char buf[16384];
   for (;;) {
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 8000) <= 0) break;
+    if (poll(&p, 1, 20000) <= 0) break;
     const ssize_t n = recv(fd, buf, sizeof buf, 0);
     if (n <= 0) {
       closed = true;

@@ -48,7 +48,7 @@ run() {
   mkdir -p "$out/corpus" "$out/faults" "$build/seeds/$t"
   local dict
   dict=$(dict_of "$t")
-  local args=(-max_total_time="$secs" -rss_limit_mb=2560 -timeout=30 -max_len="$(max_len_of "$t")"
+  local args=(-max_total_time="$secs" -rss_limit_mb=2560 -malloc_limit_mb=512 -timeout=30 -max_len="$(max_len_of "$t")"
               -artifact_prefix="$out/faults/" -print_final_stats=1)
   [ -n "$dict" ] && args+=(-dict="$dict")
   # shellcheck disable=SC2086

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The window's figures beside Audacious, on one display (run under Xvfb: DISPLAY=:NN):
 #   start   ms from exec to the first painted frame (the player reports it), with 1 and 10,000
-#           songs, and ms from exec to a visible window for both players (xdotool)
+#           songs, and ms from exec to a visible window for both players (xdotool), each with
+#           the processor time used by then
 #   rss     MB after start with 10,000 songs
-#   idle    processor ms per second and wake-ups per second, list view, nothing playing
+#   idle    processor ms per second and wake-ups per second, list view, nothing playing: the
+#           whole process and its main thread, without sound output and with PulseAudio
 #   play    the same while playing one MP3 (now-playing view, disc turning), beside Audacious
 #           playing the same file; both play into a private PulseAudio null sink
 # Usage: bench/window/window_bench.sh [BUILD_DIR] [RUNS] [WINDOW_S]
@@ -43,21 +45,25 @@ melvo_env() {
     MELVO_STAT_HOST=127.0.0.1:9 MELVO_WEB_HOST=127.0.0.1:9
 }
 
-# ms to the first painted frame, median of runs.
+# "wall_ms cpu_ms" to the first painted frame (the processor time of all threads until then says
+# more on a busy machine), medians of runs.
 first_paint() {
   for _ in $(seq "$runs"); do
     env $(melvo_env "$1") MELVO_AUDIO_DEVICE=nosound MELVO_START_NS=$(date +%s%N) \
       "$build/bin/melvo" 2>"$tmp/fp" >/dev/null &
     local p=$!
     for _ in $(seq 300); do grep -q first-paint-ms "$tmp/fp" 2>/dev/null && break; sleep 0.01; done
-    awk '/first-paint-ms/ {print $2}' "$tmp/fp"
+    awk '/first-paint-ms/ {print $2, $4}' "$tmp/fp"
     kill $p; wait $p 2>/dev/null || true
     sleep 0.5
-  done | median
+  done >"$tmp/fp-runs"
+  echo "$(cut -d' ' -f1 "$tmp/fp-runs" | median) ms wall, $(cut -d' ' -f2 "$tmp/fp-runs" | median) ms cpu"
 }
+# "wall_ms cpu_ms" to a visible window, medians of runs (the same measure for both players).
 to_window() {
   local name=$1; shift
-  /work/shared/tools/time-to-window.sh "$name" "$@" 2>/dev/null
+  for _ in $(seq "$runs"); do "$here/to_window.sh" "$name" "$@"; sleep 0.5; done >"$tmp/tw-runs"
+  echo "$(cut -d' ' -f1 "$tmp/tw-runs" | median) ms wall, $(cut -d' ' -f2 "$tmp/tw-runs" | median) ms cpu"
 }
 
 echo "== start (ms)"
@@ -71,7 +77,7 @@ echo "audacious visible window:          $(to_window Audacious env XDG_CONFIG_HO
 # "cpu_ms_per_s wakeups_per_s rss_mb" of a running process over the window after settling.
 cost() {
   local p=$1 a b
-  sleep 3
+  sleep "${2:-3}"
   a=$(snapshot "$p")
   sleep "$window"
   b=$(snapshot "$p")
@@ -80,18 +86,26 @@ cost() {
   echo "$a $b $rss" | awk -v w="$window" '{printf "%.2f %.1f %.1f\n", ($3 - $1) / 1e6 / w, ($4 - $2) / w, $5}'
 }
 
-echo "== idle, list view, 10000 songs (cpu ms/s, wake-ups/s, RSS MB)"
-env $(melvo_env 10000) MELVO_AUDIO_DEVICE=nosound "$build/bin/melvo" >/dev/null 2>&1 &
-p=$!; pids+=($p)
-echo "melvo: $(cost $p)"
-kill $p; wait $p 2>/dev/null || true
-
-# Playing through a private PulseAudio null sink.
+# Playing (and idling with a real output) through a private PulseAudio null sink.
 export PULSE_RUNTIME_PATH=$tmp/pulse
 mkdir -p "$PULSE_RUNTIME_PATH"
 XDG_RUNTIME_DIR=$PULSE_RUNTIME_PATH pulseaudio -n --daemonize=yes --exit-idle-time=-1 \
   -L module-null-sink -L module-native-protocol-unix >/dev/null 2>&1 || true
 export PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
+
+# The whole process, then its main thread alone (window, animations, timers: 0 when idle).
+echo "== idle, list view, 10000 songs (cpu ms/s, wake-ups/s, RSS MB)"
+for out in MELVO_AUDIO_DEVICE=nosound SDL_AUDIODRIVER=pulseaudio; do
+  env $(melvo_env 10000) $out "$build/bin/melvo" >/dev/null 2>&1 &
+  p=$!; pids+=($p)
+  # 10,000 entries are made in pieces after the first frame: let that end first.
+  echo "melvo ($out): $(cost $p 12)"
+  snapshot() { awk '{print $1, $3}' /proc/"$1"/task/"$1"/schedstat; }
+  echo "  main thread: $(cost $p 0)"
+  snapshot() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ns += $1; n += $3} END {print ns, n}'; }
+  kill $p; wait $p 2>/dev/null || true
+done
+
 echo "== playing $(basename "$tmp/steady.mp3") (cpu ms/s, wake-ups/s, RSS MB)"
 for _ in $(seq 3); do
   env $(melvo_env 1) SDL_AUDIODRIVER=pulseaudio "$build/bin/melvo" >/dev/null 2>&1 &

@@ -18,7 +18,13 @@ void LoadPictures(TForm& form) {
   const qreal dpr = qApp->devicePixelRatio();
   auto picture = [dpr](TPicture which) { return Pictures::Picture(which, QSize(), dpr); };
   Pictures::FillBitmapList(form.bmplist1, dpr);
-  for (int n = 1; n <= 8; ++n) form.DBImage(n)->Bitmap().Assign(picture(Pictures::Background(n)));
+  // The settings face shows the backgrounds as 40 × 40 thumbnails: rendered at that size, not
+  // shrunk from full pictures (the full one is rendered when it is chosen).
+  for (int n = 1; n <= 8; ++n) {
+    TvxDBImage* thumb = form.DBImage(n);
+    const QSize size(int(thumb->Width()), int(thumb->Height()));
+    thumb->Bitmap().Assign(Pictures::Picture(Pictures::Background(n), size, dpr));
+  }
   const QImage background = picture(TPicture::Background0);
   form.RectangleRoot->Fill().Bitmap().Assign(background);
   form.RectangleRoot->Fill().SetKind(vgBrushBitmap);
@@ -31,6 +37,16 @@ void LoadPictures(TForm& form) {
   form.imageArtist->Bitmap().Assign(picture(TPicture::Artist));
   form.imgTip->Bitmap().Assign(picture(TPicture::Invitation));
   form.Image1->Bitmap().Assign(picture(TPicture::Message));
+  // Every picture button shows its glyph from the start, so the window is whole even when its
+  // creation stops early; the configuration gives the ones that change (play, mode, mute).
+  const std::pair<TvxBitmapButton*, int> glyphs[] = {
+      {form.btnSuggest, 21}, {form.btnLocalSearch, 20}, {form.btnSet, 13},   {form.btnAdd, 18},
+      {form.btnClose, 12},   {form.btnReturn, 11},      {form.btnCircle, 5}, {form.btnOrder, 5},
+      {form.btnRandom, 6},   {form.btnSingle, 3},       {form.btnPlay, 7},   {form.btnNext, 9},
+      {form.btnSound, 10}};
+  for (auto [button, index] : glyphs)
+    if (const TdxBitmapList::Entry* item = form.bmplist1.Item(index))
+      button->Bitmap().Assign(item->Bitmap);
   // The page buttons have no glyph in the list: arrows of their own.
   form.btnOLper->Bitmap().Assign(picture(TPicture::PagePrevious));
   form.btnOLnext->Bitmap().Assign(picture(TPicture::PageNext));

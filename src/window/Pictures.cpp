@@ -71,7 +71,7 @@ const TGlyph kGlyphs[kGlyphCount] = {
     {"喇叭X", "glyphs/mute.svg", 20},
     {"删除", "glyphs/delete.svg", 20},
     {"默认专辑", "glyphs/album.svg", 48},
-    {"添加", "glyphs/add.svg", 20},
+    {"添加", "glyphs/add.svg", 8},  // btnAdd draws it at 8
     {"", nullptr, 0},
     {"搜索", "glyphs/search.svg", 20},
     {"意见反馈", "glyphs/feedback.svg", 20},

@@ -3,6 +3,7 @@
 #include <QUrl>
 
 #include "online/Hosts.h"
+#include "window/Pictures.h"
 #include "window/unitMain.h"
 
 namespace {
@@ -138,14 +139,15 @@ void TunitMain::btnLocalSearchClick(TvxObject*) {
 }
 
 void TunitMain::SetBackground(int n) {
-  TvxDBImage* image = DBImage(n);
-  if (!image) return;
+  if (!DBImage(n)) return;
+  // The clicked image holds a thumbnail; the faces get the picture at full size.
+  const QImage picture = Pictures::Picture(Pictures::Background(n), QSize(), devicePixelRatioF());
   TvxBrush& root = RectangleRoot->Fill();
-  root.Bitmap().Assign(image->Bitmap());
+  root.Bitmap().Assign(picture);
   root.SetKind(vgBrushBitmap);
   root.SetWrapMode(vgWrapStretch);
   TvxBrush& set = RectangleSet->Fill();
-  set.Bitmap().Assign(image->Bitmap());
+  set.Bitmap().Assign(picture);
   set.SetKind(vgBrushBitmap);
   set.SetWrapMode(vgWrapTile);
   RectangleRoot->Repaint();

@@ -2,6 +2,7 @@
 #include <QTimer>
 
 #include "WindowTestSupport.h"
+#include "window/Pictures.h"
 
 namespace {
 
@@ -195,7 +196,9 @@ TEST_F(Views, BackgroundPictureSetsTheSkinFillsBothFacesAndFlipsBack) {
   Click(w.DBImage6);
   EXPECT_EQ(reports.front(), std::make_pair(std::string("click"), std::string("backImage")));
   EXPECT_EQ(CurConfig->skin_name, "6");
-  const QImage& six = w.DBImage6->Bitmap().Image();
+  // Both faces get the full picture, not the settings face's thumbnail.
+  const QImage six = Pictures::Picture(TPicture::Background6, QSize(), w.devicePixelRatioF());
+  EXPECT_EQ(six.size(), (QSize(520, 315) * w.devicePixelRatioF()));
   EXPECT_EQ(w.RectangleRoot->Fill().Kind(), vgBrushBitmap);
   EXPECT_EQ(w.RectangleRoot->Fill().Bitmap().Image(), six);
   EXPECT_EQ(w.RectangleRoot->Fill().WrapMode(), vgWrapStretch);
@@ -217,7 +220,13 @@ TEST_F(Views, EveryBackgroundPictureNamesItsOwnNumber) {
   for (int n = 1; n <= 8; ++n) {
     (w.*clicks[n - 1])(nullptr);
     EXPECT_EQ(CurConfig->skin_name, std::to_string(n));
-    EXPECT_EQ(w.RectangleRoot->Fill().Bitmap().Image(), w.DBImage(n)->Bitmap().Image()) << n;
+    EXPECT_EQ(w.RectangleRoot->Fill().Bitmap().Image(),
+              Pictures::Picture(Pictures::Background(n), QSize(), w.devicePixelRatioF()))
+        << n;
+    // The thumbnails are made at the size they are shown.
+    EXPECT_EQ(w.DBImage(n)->Bitmap().Image(),
+              Pictures::Picture(Pictures::Background(n), QSize(40, 40), w.devicePixelRatioF()))
+        << n;
   }
 }
 
@@ -296,6 +305,28 @@ TEST_F(Views, HoverOpensTheVolumeBarAndTheModeChooserAndTheBackgroundClosesThem)
   EXPECT_TRUE(PumpUntil([&] { return !w.soundTrackBar->Visible(); }));
   EXPECT_FALSE(w.RectangleCircle->Visible());
   EXPECT_TRUE(PumpUntil([&] { return fill(w.bRectangleSound) == "#00000000"; }));
+}
+
+// With nothing playing and no animation running, the window costs nothing: no tick, no repaint,
+// also after a visit to the now-playing view (its disc and progress band stop once hidden).
+TEST_F(Views, AnIdleWindowNeitherTicksNorRepaints) {
+  TunitMain& w = Open();
+  auto settle = [&] {
+    PumpAnimation(1.0);
+    Pump(100);
+    const int paints = w.PaintEvents();
+    Pump(300);
+    EXPECT_FALSE(TvxAniThread::Instance().TimerActive());
+    EXPECT_EQ(w.PaintEvents(), paints);
+  };
+  settle();
+  w.ShowPlayView(fvList);
+  w.ShowDisc();
+  PumpAnimation(0.3);
+  EXPECT_TRUE(TvxAniThread::Instance().TimerActive());  // the band moves while the view shows
+  w.btnReturnClick(nullptr);
+  ExpectListView();
+  settle();
 }
 
 }  // namespace
