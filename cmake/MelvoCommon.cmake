@@ -1,5 +1,10 @@
 # Warnings and small helpers shared by every folder.
-add_compile_options(-Wall -Wextra)
+add_compile_options(-Wall -Wextra -Wshadow)
+# CI builds (the debug and sanitizer presets) treat every warning as an error.
+option(MELVO_WERROR "Treat compiler warnings as errors" OFF)
+if(MELVO_WERROR)
+  add_compile_options(-Werror)
+endif()
 
 # Rebuilds of unchanged sources come from ccache when it is installed (it is optional).
 find_program(MELVO_CCACHE ccache)

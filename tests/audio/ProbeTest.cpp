@@ -105,8 +105,8 @@ TEST_P(BrokenFile, ProbeGivesASafeResultAndPlaybackEndsCleanly) {
 INSTANTIATE_TEST_SUITE_P(Engine, BrokenFile,
                          ::testing::Values("empty.mp3", "text.mp3", "corrupt.mp3", "truncated.mp3",
                                            "truncated.flac", "truncated_header.wav"),
-                         [](const auto& info) {
-                           std::string n = info.param;
+                         [](const auto& testCase) {
+                           std::string n = testCase.param;
                            for (char& c : n)
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return n;
