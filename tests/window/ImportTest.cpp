@@ -19,7 +19,9 @@ class Import : public WindowTest {
  protected:
   void TearDown() override {
     // No import outlives its test: the next one has other folders.
-    if (window) EXPECT_TRUE(WaitForImport());
+    if (window) {
+      EXPECT_TRUE(WaitForImport());
+    }
     TunitMain::SetAddDialogForTesting(nullptr);
     WindowTest::TearDown();
   }

@@ -206,7 +206,7 @@ TEST_F(Playback, TheEndOfASongRepeatsInSingleModeAndMovesOnOtherwise) {
   TunitMain& w = OpenWith({Song("short", "sine1k.wav"), Song("next", "tone.wav")}, 1003);
   ClickEntry(0);
   ASSERT_TRUE(PlayingFile("sine1k.wav"));
-  const std::size_t reports = listens.size();
+  const std::size_t listenedBefore = listens.size();
   // The same entry starts again: its position goes back to the start, nothing else changes.
   // (Seen as the position going back, however late the loop gets to look.)
   float last = 0;
@@ -218,16 +218,16 @@ TEST_F(Playback, TheEndOfASongRepeatsInSingleModeAndMovesOnOtherwise) {
   }));
   EXPECT_EQ(Now(), 0);
   EXPECT_EQ(Engine().CurSong(), Fixture("sine1k.wav"));
-  EXPECT_EQ(listens.size(), reports);
+  EXPECT_EQ(listens.size(), listenedBefore);
   EXPECT_EQ(w.vxtxtSongName->Text(), "short");
 
   w.btnOrderClick(nullptr);
   ASSERT_TRUE(PlayingFile("tone.wav"));
   EXPECT_EQ(Now(), 1);
   // (A tick may already have reported the entry left.)
-  EXPECT_NE(
-      std::find(listens.begin() + long(reports), listens.end(), TListen{"next", "歌手next", "1"}),
-      listens.end());
+  EXPECT_NE(std::find(listens.begin() + long(listenedBefore), listens.end(),
+                      TListen{"next", "歌手next", "1"}),
+            listens.end());
 }
 
 TEST_F(Playback, AFailingEntryStopsMarksTheNextAndRetriesTwoSecondsLater) {
