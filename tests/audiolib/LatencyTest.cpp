@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "audiolib/Inspect.h"
+#include "audiolib/OutputClockReading.h"
 
 using namespace audiolib_test;
 using namespace std::chrono_literals;

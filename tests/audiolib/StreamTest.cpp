@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "audiolib/Inspect.h"
+#include "audiolib/OutputClockReading.h"
 
 using namespace audiolib_test;
 using melvo::audiolib::OutputClock;
