@@ -1,5 +1,6 @@
 // Engine speed: Play to first audio, seek, and the probe over many tagged MP3s side by side
 // with TagLib alone. Runs on the no-sound device unless the environment says otherwise.
+#include "BuildPaths.h"
 #include "audio/AudioEngine.h"
 
 #include <QCoreApplication>
@@ -23,13 +24,13 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 std::string Fixture(const std::string& name) {
-  return std::string(MELVO_FIXTURES_DIR) + "/" + name;
+  return melvo::build::FixturesDir() + "/" + name;
 }
 
 std::unique_ptr<TAudioEngine> gEngine;  // made on first use, destroyed before the application
 
 TAudioEngine& Engine() {
-  if (!gEngine) gEngine = std::make_unique<TAudioEngine>(0, MELVO_BIN_DIR "/");
+  if (!gEngine) gEngine = std::make_unique<TAudioEngine>(0, melvo::build::BinDir() + "/");
   return *gEngine;
 }
 

@@ -1,6 +1,7 @@
 // Adding songs through the real window: the add dialog, a dropped folder, the command line and
 // the hand-off, and a large import that leaves the window answering.
 #include <unistd.h>
+#include "BuildPaths.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,7 +13,7 @@
 namespace {
 
 QString Fixture(const char* name) {
-  return QStringLiteral(MELVO_FIXTURES_DIR "/") + QString::fromUtf8(name);
+  return QString::fromStdString(melvo::build::FixturesDir() + "/") + QString::fromUtf8(name);
 }
 
 class Import : public WindowTest {

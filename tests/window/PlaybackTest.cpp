@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include "BuildPaths.h"
 
 #include "WindowTestSupport.h"
 #include "window/Pictures.h"
@@ -11,7 +12,7 @@
 namespace {
 
 std::string Fixture(const char* name) {
-  return std::string(MELVO_FIXTURES_DIR) + "/" + name;
+  return melvo::build::FixturesDir() + "/" + name;
 }
 
 TTSL Song(const std::string& title, const char* file) {
