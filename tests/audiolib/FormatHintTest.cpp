@@ -63,6 +63,7 @@ class FormatHintTest : public ::testing::Test {
  protected:
   void SetUp() override {
     initDevice();
+    loadPlugin();  // FLAC
     dir_ = fs::temp_directory_path() / ("melvo-hint-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
   }
