@@ -7,7 +7,7 @@
 
 #include "online/Workers.h"
 #include "online/common.h"
-#include "shell/PlatformPaths.h"
+#include "base/UserFolders.h"
 #include "shell/ShareMemory.h"
 
 namespace {
@@ -175,7 +175,7 @@ void TunitMain::FormCreate(TvxObject*) {
 }
 
 void TunitMain::CreateAudioEngine() {
-  FEngine = std::make_unique<TAudioEngine>(0, shell::ProgramDir() + "/");
+  FEngine = std::make_unique<TAudioEngine>(0, base::ProgramDir() + "/");
   if (gAudioEngine == nullptr) gAudioEngine = FEngine.get();
 }
 
