@@ -6,6 +6,8 @@ find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Svg Network DBus)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libavutil libswresample libavfilter)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+# Optional: direct PulseAudio output (long server buffer, exact latency, flush on seek).
+pkg_check_modules(PULSE IMPORTED_TARGET libpulse)
 pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)

@@ -37,10 +37,9 @@ endfunction()
 function(melvo_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/HeadlessEnvironment.cpp)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} melvo_build_paths GTest::gtest GTest::gmock
+                                         GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  target_compile_definitions(${name} PRIVATE MELVO_BIN_DIR="${MELVO_BIN_DIR}"
-                                             MELVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
@@ -51,8 +50,6 @@ endfunction()
 function(melvo_add_bench name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${B_SOURCES})
-  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  target_link_libraries(${name} PRIVATE ${B_LIBS} melvo_build_paths benchmark::benchmark)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-  target_compile_definitions(${name} PRIVATE MELVO_BIN_DIR="${MELVO_BIN_DIR}"
-                                             MELVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endfunction()

@@ -4,6 +4,7 @@
 // Input: the file's bytes followed by one byte that picks the file name's extension (TagLib
 // chooses its reader by extension; the decoder looks at the content).
 #include <QCoreApplication>
+#include "BuildPaths.h"
 
 #include <memory>
 
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   static QCoreApplication app(*argc, *argv);
   static std::unique_ptr<TAudioEngine> engine =
-      std::make_unique<TAudioEngine>(0, std::string(MELVO_BIN_DIR) + "/");
+      std::make_unique<TAudioEngine>(0, melvo::build::BinDir() + "/");
   gEngine = engine.get();
   return 0;
 }

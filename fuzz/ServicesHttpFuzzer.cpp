@@ -29,6 +29,10 @@ bool Exchange(int port, const std::string& request, std::string& answer) {
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = htons(uint16_t(port));
+  // Closed with a reset: tens of thousands of connections a minute in TIME_WAIT would use up the
+  // loopback ports, and a reused one can meet the server's side of an old connection.
+  const linger reset{1, 0};
+  setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) std::abort();
   for (size_t off = 0; off < request.size();) {
     const ssize_t n = send(fd, request.data() + off, request.size() - off, MSG_NOSIGNAL);

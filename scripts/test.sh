@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian/Ubuntu machine, builds every target and runs every test headless
-# (Qt's offscreen platform, the no-sound audio device). Usage: scripts/test.sh [preset]
+# (Qt's offscreen platform, the no-sound audio device).
+# Usage: scripts/test.sh [preset [extra ctest arguments]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
+shift || true
 bash scripts/setup.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy MELVO_AUDIO_DEVICE=nosound
-ctest --preset "$preset" -j "$(nproc)"
+ctest --preset "$preset" -j "$(nproc)" "$@"

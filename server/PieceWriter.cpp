@@ -47,8 +47,8 @@ void AddNote(std::vector<float>& out, size_t start, size_t length, double hz, do
   for (size_t i = 0; i < length && start + i < out.size(); ++i, env *= decay, osc.Next()) {
     // A short rise and fall at both ends: a tone cut off mid-swing clicks.
     const size_t left = length - i;
-    const double rise = std::min({1.0, static_cast<double>(i) / attack,
-                                  static_cast<double>(left) / (2 * attack)});
+    const double rise =
+        std::min({1.0, static_cast<double>(i) / attack, static_cast<double>(left) / (2 * attack)});
     const double s = osc.s;
     // sin 2x = 2 sin x cos x, sin 3x = sin x (3 - 4 sin^2 x)
     const double tone = s + 0.3 * 2 * s * osc.c + 0.1 * s * (3 - 4 * s * s);

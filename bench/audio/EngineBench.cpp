@@ -1,5 +1,6 @@
 // Engine speed: Play to first audio, seek, and the probe over many tagged MP3s side by side
 // with TagLib alone. Runs on the no-sound device unless the environment says otherwise.
+#include "BuildPaths.h"
 #include "audio/AudioEngine.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -22,13 +24,13 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 std::string Fixture(const std::string& name) {
-  return std::string(MELVO_FIXTURES_DIR) + "/" + name;
+  return melvo::build::FixturesDir() + "/" + name;
 }
 
 std::unique_ptr<TAudioEngine> gEngine;  // made on first use, destroyed before the application
 
 TAudioEngine& Engine() {
-  if (!gEngine) gEngine = std::make_unique<TAudioEngine>(0, MELVO_BIN_DIR "/");
+  if (!gEngine) gEngine = std::make_unique<TAudioEngine>(0, melvo::build::BinDir() + "/");
   return *gEngine;
 }
 
@@ -46,21 +48,44 @@ bool SpinUntil(Pred pred, double timeoutSeconds = 5) {
   return true;
 }
 
-// A folder of 1,000 copies of one tagged MP3, made once per run.
+// A folder of copies of three-minute MP3s with tags and a cover picture, as an import meets them:
+// a constant-rate one with an Info frame and a variable-rate one with a Xing frame, both made with
+// ffmpeg once per run (MELVO_PROBE_FILES copies, 400 by default).
 const std::vector<std::string>& TaggedCopies() {
   static std::vector<std::string> files = [] {
     fs::path dir = fs::temp_directory_path() / ("melvo-probe-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    std::vector<std::string> out;
-    for (int i = 0; i < 1000; ++i) {
-      fs::path p = dir / ("song" + std::to_string(i) + ".mp3");
-      fs::copy_file(Fixture("tagged_utf16.mp3"), p, fs::copy_options::overwrite_existing);
-      out.push_back(p.string());
-    }
     std::atexit([] {
       fs::remove_all(fs::temp_directory_path() /
                      ("melvo-probe-bench-" + std::to_string(::getpid())));
     });
+    const std::string cover = (dir / "cover.jpg").string();
+    const std::string make =
+        "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+        "'mandelbrot=size=500x500:end_pts=1' -frames:v 1 -q:v 3 '" +
+        cover + "'";
+    if (std::system(make.c_str()) != 0) return std::vector<std::string>{};
+    std::vector<std::string> kinds;
+    for (const char* rate : {"-b:a 192k", "-q:a 2"}) {
+      const std::string mp3 = (dir / ("base" + std::to_string(kinds.size()) + ".mp3")).string();
+      const std::string encode =
+          "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+          "'aevalsrc=0.3*sin(2*PI*440*t)+0.1*sin(2*PI*3100*t):s=44100:d=180:c=stereo' -i '" +
+          cover + "' -map 0 -map 1 -c:a libmp3lame " + rate +
+          " -c:v copy -id3v2_version 3 -metadata title='夜空中最亮的星' -metadata artist='逃跑计划'"
+          " -metadata album='世界' -metadata:s:v comment='Cover (front)' '" +
+          mp3 + "'";
+      if (std::system(encode.c_str()) != 0) return std::vector<std::string>{};
+      kinds.push_back(mp3);
+    }
+    const char* count = std::getenv("MELVO_PROBE_FILES");
+    const int n = count ? std::max(2, std::atoi(count)) : 400;
+    std::vector<std::string> out;
+    for (int i = 0; i < n; ++i) {
+      fs::path p = dir / ("song" + std::to_string(i) + ".mp3");
+      fs::copy_file(kinds[size_t(i) % kinds.size()], p, fs::copy_options::overwrite_existing);
+      out.push_back(p.string());
+    }
     return out;
   }();
   return files;

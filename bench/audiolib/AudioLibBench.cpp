@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include "BuildPaths.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -20,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::string fixture(const char* name) {
-  return std::string(MELVO_FIXTURES_DIR) + "/" + name;
+  return melvo::build::FixturesDir() + "/" + name;
 }
 
 void initDevice() {

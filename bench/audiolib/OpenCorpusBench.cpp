@@ -7,6 +7,7 @@
 // Usage: melvo_audiolib_open_bench [MUTATIONS_PER_SEED]
 #include <fcntl.h>
 #include <unistd.h>
+#include "BuildPaths.h"
 
 #include <chrono>
 #include <cstdio>
@@ -70,8 +71,8 @@ void resetPeak() {
 
 std::vector<fs::path> makeCorpus(const fs::path& dir, int mutations) {
   std::vector<fs::path> files;
-  const std::string wav = readFile(std::string(MELVO_FIXTURES_DIR) + "/tone.wav").substr(0, 4096);
-  const std::string mp3 = readFile(std::string(MELVO_FIXTURES_DIR) + "/tone.mp3").substr(0, 8192);
+  const std::string wav = readFile(melvo::build::FixturesDir() + "/tone.wav").substr(0, 4096);
+  const std::string mp3 = readFile(melvo::build::FixturesDir() + "/tone.mp3").substr(0, 8192);
   auto add = [&](const std::string& name, const std::string& bytes) {
     files.push_back(dir / name);
     writeFile(files.back(), bytes);

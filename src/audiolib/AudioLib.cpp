@@ -11,8 +11,8 @@ extern "C" {
 }
 
 #include "audiolib/Device.h"
-#include "audiolib/Inspect.h"
 #include "audiolib/Mp3Length.h"
+#include "audiolib/OutputClockReading.h"
 #include "audiolib/Plugins.h"
 #include "audiolib/Stream.h"
 #include "audiolib/Tags.h"

@@ -107,6 +107,31 @@ bool headerTellsFormat(const AVFormatContext* fmt) {
   return false;
 }
 
+// A local file whose header already says everything the decoder needs, its length included:
+// MP3 with a Xing, Info or VBRI frame, FLAC with STREAMINFO, WAV and AIFF with their sizes. The
+// stream analysis, which decodes a first stretch of every stream (a cover picture too), is not
+// needed for these.
+bool headerTellsAll(const AVFormatContext* fmt) {
+  const char* container = fmt->iformat ? fmt->iformat->name : "";
+  if (std::strcmp(container, "mp3") != 0 && std::strcmp(container, "flac") != 0 &&
+      std::strcmp(container, "wav") != 0 && std::strcmp(container, "aiff") != 0)
+    return false;
+  bool audio = false;
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    const AVStream* st = fmt->streams[i];
+    const AVCodecParameters* par = st->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    if (audio) return false;  // several audio streams: let the analysis choose
+    audio = true;
+    const bool known =
+        par->codec_id == AV_CODEC_ID_MP3 || par->codec_id == AV_CODEC_ID_FLAC ||
+        (par->codec_id >= AV_CODEC_ID_PCM_S16LE && par->codec_id <= AV_CODEC_ID_PCM_F24LE);
+    if (!known || par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0) return false;
+    if (st->duration <= 0 || st->duration == AV_NOPTS_VALUE) return false;
+  }
+  return audio;
+}
+
 }  // namespace
 
 std::unique_ptr<Decoder> Decoder::open(AVFormatContext* fmt, const PluginDecoderFactory& plugins,
@@ -119,8 +144,8 @@ std::unique_ptr<Decoder> Decoder::open(AVFormatContext* fmt, const PluginDecoder
   *error = BASS_ERROR_FILEFORM;
   if (fmt->probesize > kProbeBytes) fmt->probesize = kProbeBytes;
   if (headerRefuses(fmt)) return nullptr;
-  if (!(live && headerTellsFormat(fmt)) && avformat_find_stream_info(fmt, nullptr) < 0)
-    return nullptr;
+  const bool analysed = live ? !headerTellsFormat(fmt) : !headerTellsAll(fmt);
+  if (analysed && avformat_find_stream_info(fmt, nullptr) < 0) return nullptr;
   int index = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (index < 0) return nullptr;
   AVStream* st = fmt->streams[index];

@@ -16,6 +16,19 @@ bool noSoundRequested(int device) {
   return sdl && std::strcmp(sdl, "dummy") == 0;
 }
 
+// A PulseAudio server (PipeWire offers one too) is spoken to directly unless SDL is asked for:
+// SDL's own PulseAudio output keeps a buffer of one short period and cannot drop it.
+bool pulseWanted() {
+#ifdef MELVO_HAVE_PULSE
+  const char* ours = std::getenv("MELVO_AUDIO_OUTPUT");
+  if (ours && std::strcmp(ours, "sdl") == 0) return false;
+  const char* sdl = std::getenv("SDL_AUDIODRIVER");
+  return !sdl || !*sdl || std::strcmp(sdl, "pulseaudio") == 0 || std::strcmp(sdl, "pipewire") == 0;
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
 bool Device::open(int device, int rate) {
@@ -23,8 +36,20 @@ bool Device::open(int device, int rate) {
   if (!noSound && device != -1 && device != 1) return false;
   rate_ = rate;
   mixer_.reset(rate);
-  auto sink = noSound ? makeNoSoundSink(mixer_) : makeSdlSink(mixer_);
-  if (!sink->open(rate)) return false;
+  std::unique_ptr<OutputSink> sink;
+  if (noSound) {
+    sink = makeNoSoundSink(mixer_);
+    if (!sink->open(rate)) return false;
+  } else {
+    if (pulseWanted()) {
+      sink = makePulseSink(mixer_);
+      if (!sink->open(rate)) sink.reset();
+    }
+    if (!sink) {
+      sink = makeSdlSink(mixer_);
+      if (!sink->open(rate)) return false;
+    }
+  }
   sink_ = std::move(sink);
   return true;
 }

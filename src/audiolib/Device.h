@@ -18,7 +18,8 @@ class Device {
   bool isOpen() const { return sink_ != nullptr; }
   int rate() const { return rate_; }
   void setRunning(bool on);
-  void wake();  // a stream started playing
+  void wake();  // a stream started, moved or paused: drop what is queued where the sink can
+  bool dropsQueued() const { return sink_ && sink_->drops(); }
   void attach(Stream* s);
   void detach(Stream* s);  // returns once the mixer no longer uses s
   void setMaster(float volume) { mixer_.master = volume; }

@@ -1,5 +1,6 @@
 #include "audiolib/Mixer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -50,6 +51,11 @@ void Mixer::clear() {
 }
 
 void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
+  // Right after a drop the sound system may still hold more than was handed to it since (its own
+  // latency): the frames of this pass are heard after that gap, and the count of frames heard never
+  // goes back.
+  const int64_t heard = clock_.read(OutputClock::nowNs()).heard;
+  handed_ += std::max<int64_t>(0, heard - (handed_ + frames - aheadAfter));
   clock_.epoch.fetch_add(1, std::memory_order_acq_rel);
   std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
   bool anyAudible = false;
@@ -57,7 +63,7 @@ void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
     Stream* s = slot.load();
     if (s && s->audible()) {
       anyAudible = true;
-      s->mixInto(out, frames, scratch_.data());
+      s->mixInto(out, frames, scratch_.data(), handed_);
     }
   }
   audible_.store(anyAudible, std::memory_order_relaxed);

@@ -1,10 +1,13 @@
 // The no-sound output: takes audio at the real-time rate and throws it away. Like a sound card it
 // takes one period ahead of what is being heard; a wake-up (a stream started or moved) drops what
 // is queued and takes the new audio at once, so starts and seeks are heard without a period's wait.
+// MELVO_NOSOUND_LATENCY_MS adds a sound system's latency: every frame is heard that much later
+// than it was taken (what a test of the latency's compensation needs).
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -70,6 +73,9 @@ class NoSoundSink final : public OutputSink {
 void NoSoundSink::run() {
   using clock = std::chrono::steady_clock;
   const int64_t period = int64_t(rate_) * kPeriodMs / 1000;
+  const char* latencyText = std::getenv("MELVO_NOSOUND_LATENCY_MS");
+  const int64_t latency =
+      latencyText ? int64_t(rate_) * std::clamp(std::atoi(latencyText), 0, 2000) / 1000 : 0;
   auto start = clock::now();
   int64_t done = 0;  // frames taken since `start`
   bool woken = false;
@@ -103,7 +109,7 @@ void NoSoundSink::run() {
     while (done < due) {
       int n = int(std::min<int64_t>(due - done, Mixer::kMaxFrames));
       done += n;
-      mixer_.mix(out_.data(), n, done - heard);
+      mixer_.mix(out_.data(), n, done - heard + latency);
     }
     auto next = start + std::chrono::microseconds(done * 1000000 / rate_);
     std::unique_lock lock(idleMutex_);

@@ -16,11 +16,15 @@ class OutputSink {
   virtual void close() = 0;
   // Paused output takes nothing; what it had queued is dropped.
   virtual void setRunning(bool on) = 0;
-  // A stream started or moved: take its audio as soon as possible.
+  // A stream started, moved or paused: drop what is queued (where the output can) and take new
+  // audio at once.
   virtual void wake() = 0;
+  // Whether wake() drops what is queued, so that it is never heard.
+  virtual bool drops() const { return true; }
 };
 
 std::unique_ptr<OutputSink> makeSdlSink(Mixer& mixer);
 std::unique_ptr<OutputSink> makeNoSoundSink(Mixer& mixer);
+std::unique_ptr<OutputSink> makePulseSink(Mixer& mixer);  // only with MELVO_HAVE_PULSE
 
 }  // namespace melvo::audiolib

@@ -57,6 +57,7 @@ class SdlSink final : public OutputSink {
   }
 
   void wake() override {}
+  bool drops() const override { return false; }
 
  private:
   static void callback(void* self, uint8_t* stream, int len) {

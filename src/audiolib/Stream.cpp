@@ -106,6 +106,7 @@ void Stream::run() {
       int64_t target = seekTarget_.load();
       if (!decoder->seek(target)) decoder->seek(0);
       atEnd = false;
+      draining_ = false;
       filling = true;
       announce = true;
       announceAt = writePos_.load() + kAnnounceFrames;
@@ -144,12 +145,23 @@ void Stream::run() {
       announce = false;
       if (device_ && playing_.load()) device_->wake();
     }
+    int64_t drainMs = -1;
+    if (draining_.load() && playing_.load() && heardGen_.load() == gen && seekGen_.load() == gen) {
+      const uint64_t queued = heardNow().queued;
+      if (queued > 0) {
+        drainMs = int64_t(queued * 1000 / uint64_t(deviceRate_)) + 1;
+      } else if (draining_.exchange(false)) {
+        playing_.store(false);
+        ended_.store(true);
+        endCount_.fetch_add(1);
+      }
+    }
     if (endCount_.load() != endsFired) {
       endsFired = endCount_.load();
       fireEndSyncs();
       continue;
     }
-    const int64_t ms = msUntilRefill(room, atEnd, used, gen);
+    const int64_t ms = drainMs >= 0 ? drainMs : msUntilRefill(room, atEnd, used, gen);
     std::unique_lock lock(workerMutex_);
     if (seekGen_.load() == gen && !quit_.load() && !playRequested_.exchange(false))
       wake_.wait_for(lock, std::chrono::milliseconds(ms));
@@ -193,7 +205,7 @@ void Stream::fireEndSyncs() {
   for (const Sync& s : due) s.proc(s.id, handle, 0, s.user);
 }
 
-void Stream::mixInto(float* out, int frames, float* scratch) {
+void Stream::mixInto(float* out, int frames, float* scratch, int64_t passStart) {
   if (!playing_.load(std::memory_order_acquire)) return;
   if (started_.exchange(false)) emptyPasses_ = 0;
   uint32_t flushed = flushGen_.load(std::memory_order_acquire);
@@ -213,6 +225,7 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
   int n = int(std::min<uint64_t>(w - r, uint64_t(frames)));
   copyFromRing(ring_.data(), ringFrames_, size_t(r % ringFrames_), scratch, size_t(n));
   readPos_.store(r + uint64_t(n), std::memory_order_release);
+  if (n > 0) handedUntil_.store(passStart + n, std::memory_order_relaxed);
   heardFrames_.fetch_add(uint64_t(n), std::memory_order_relaxed);
   const float vol = volume.load(std::memory_order_relaxed);
   for (int i = 0; i < n * 2; ++i) out[i] += scratch[i] * vol;
@@ -222,9 +235,7 @@ void Stream::mixInto(float* out, int frames, float* scratch) {
     // The end counts only when no seek is pending (a replay from the start after the end).
     if (eofGen_.load(std::memory_order_acquire) == mixGen_ && seekGen_.load() == mixGen_ &&
         r + uint64_t(n) >= eofWritePos_.load()) {
-      playing_.store(false);
-      ended_.store(true);
-      endCount_.fetch_add(1);
+      draining_.store(true);  // the worker ends it once the output has played it out
     } else if (heardFrames_.load() > resumedAt_.load() || ++emptyPasses_ > 2) {
       // A stream just started or moved is still filling: that is not a stall yet.
       stalled_.store(true, std::memory_order_relaxed);
@@ -238,14 +249,18 @@ Stream::Heard Stream::heardNow() {
   for (;;) {
     Heard h{heardBase_.load(), heardFrames_.load(), 0};
     if (!clock_) return h;
+    const int64_t until = handedUntil_.load();
     const uint64_t resumed = std::min(resumedAt_.load(), h.frames);
     const bool playing = playing_.load();
     const OutputClock::Reading out = clock_->read(OutputClock::nowNs());
     // A pass may have run between the two readings: then read again.
     if (heardFrames_.load() != h.frames) continue;
-    // Paused or stopped: what was handed over plays out, so it counts as heard.
-    // Only what was handed over since the stream last started can still be queued.
-    if (playing) h.queued = std::min<uint64_t>(h.frames - resumed, uint64_t(out.queued));
+    // What of this stream the output has not played yet (later frames of the output may be
+    // silence or other streams). Paused or stopped: what was handed over plays out, or was
+    // dropped, so it counts as heard. Only what was handed over since the stream last started can
+    // still be queued.
+    const int64_t ahead = std::max<int64_t>(0, until - out.heard);
+    if (playing) h.queued = std::min<uint64_t>(h.frames - resumed, uint64_t(ahead));
     return h;
   }
 }
@@ -312,17 +327,34 @@ bool Stream::pause() {
     setError(BASS_ERROR_DECODE);
     return false;
   }
+  const int64_t heard = positionFrames();
   if (!playing_.exchange(false)) {
     setError(BASS_ERROR_NOPLAY);
     return false;
   }
   paused_ = true;
+  rewindTo(heard);
   return true;
 }
 
 void Stream::stop() {
-  playing_ = false;
+  const int64_t heard = positionFrames();
+  const bool was = playing_.exchange(false);
   paused_ = false;
+  if (was) rewindTo(heard);
+}
+
+// Paused or stopped on an output that drops what it has queued: what was mixed but not heard is
+// gone, so playing on starts again where the loudspeaker stopped.
+void Stream::rewindTo(int64_t frame) {
+  if (decodeOnly() || !device_ || !device_->dropsQueued()) return;
+  if (net && !net->seekable()) return;  // a live stream goes on from what comes next
+  int64_t len = length_.load();
+  if (frame < 0 || (len >= 0 && frame > len)) return;
+  seekTarget_.store(frame);
+  seekGen_.fetch_add(1, std::memory_order_release);
+  wakeWorker();
+  device_->wake();
 }
 
 DWORD Stream::activity() const {

@@ -69,7 +69,8 @@ class Stream : public std::enable_shared_from_this<Stream> {
   bool getFx(HFX id, BASS_DX8_PARAMEQ* p);
 
   // Output side (audio thread).
-  void mixInto(float* out, int frames, float* scratch);
+  // `passStart`: the output's frame count where this pass begins.
+  void mixInto(float* out, int frames, float* scratch, int64_t passStart);
   bool audible() const { return playing_.load(std::memory_order_relaxed); }
   void setOutput(Device* device, const OutputClock* clock) {
     device_ = device;
@@ -91,6 +92,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   void run();
   void applyFx(float* frames, int count, int channels);
   void fireEndSyncs();
+  void rewindTo(int64_t frame);
   void recordHistory(const float* frames, int count);
   int latestHeard(float* stereo, int frames);
   void writeRing(const float* frames, int count);
@@ -118,6 +120,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   std::atomic<bool> paused_{false};
   std::atomic<bool> stalled_{false};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> draining_{false};  // all mixed: the end counts once it has been heard
   std::atomic<bool> quit_{false};
 
   // Seek requests (caller -> worker), flushes (worker -> mixer).
@@ -131,9 +134,10 @@ class Stream : public std::enable_shared_from_this<Stream> {
   std::atomic<uint32_t> heardGen_{0};
   std::atomic<int64_t> heardBase_{0};
   std::atomic<uint64_t> heardFrames_{0};
-  std::atomic<uint64_t> resumedAt_{0};  // heardFrames_ when playback last started
-  std::atomic<bool> started_{false};    // play() -> mixer: count empty passes afresh
-  int emptyPasses_ = 0;                 // mixer's own
+  std::atomic<uint64_t> resumedAt_{0};   // heardFrames_ when playback last started
+  std::atomic<int64_t> handedUntil_{0};  // the output's frame count after this stream's last frame
+  std::atomic<bool> started_{false};     // play() -> mixer: count empty passes afresh
+  int emptyPasses_ = 0;                  // mixer's own
   std::atomic<uint32_t> eofGen_{UINT32_MAX};
   std::atomic<uint64_t> eofWritePos_{0};
   std::atomic<uint32_t> endCount_{0};
@@ -143,7 +147,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   // What was mixed lately (stereo, before the channel volume): the newest part is still queued in
   // the output, so the history holds a period's worth more than any reader asks for.
   static constexpr int kHistoryFrames = 4096;  // the most a reader asks for
-  static constexpr int kHistoryCapacity = 16384;
+  static constexpr int kHistoryCapacity = 32768;
   std::mutex historyMutex_;
   std::vector<float> history_;
   size_t historyPos_ = 0;

@@ -125,6 +125,7 @@ void TvxListBox::ChildAdded(TvxObject* child) {
     MarkLayoutDirty();
     return;
   }
+  FParts.push_back(child);
   TvxControl::ChildAdded(child);
 }
 
@@ -140,6 +141,7 @@ void TvxListBox::ChildRemoved(TvxObject* child) {
     MarkLayoutDirty();
     return;
   }
+  FParts.erase(std::remove(FParts.begin(), FParts.end(), child), FParts.end());
   TvxControl::ChildRemoved(child);
 }
 

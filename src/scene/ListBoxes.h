@@ -58,6 +58,8 @@ class TvxListBox : public TvxControl {
   void PaintChildren(QPainter& p, float opacity) override;
   void Paint(QPainter& p) override;
   void Realign() override;
+  // Only the style parts count, not the items: a repaint stays cheap in a long list.
+  float PaintOutset() const override { return OutsetOfParts(FParts); }
   void MouseDown(TvxMouseButton button, unsigned shift, float x, float y) override;
   void MouseMove(unsigned shift, float x, float y, float dx, float dy) override;
   void MouseUp(TvxMouseButton button, unsigned shift, float x, float y) override;
@@ -78,6 +80,7 @@ class TvxListBox : public TvxControl {
   QRectF ScrollThumbRect();
   float ItemsWidth() const;
   std::vector<TvxListBoxItem*> FItems;
+  std::vector<TvxObject*> FParts;  // children that are not items
   std::vector<float> FTops;
   bool FLayoutDirty = true;
   bool FClearing = false;

@@ -189,8 +189,12 @@ TvxVisualObject* TvxVisualObject::ObjectAtPoint(QPointF local) {
 
 // Style parts (glows, shadows) may paint beyond the control; repaints must cover them.
 float TvxVisualObject::PaintOutset() const {
+  return OutsetOfParts(Children());
+}
+
+float TvxVisualObject::OutsetOfParts(const std::vector<TvxObject*>& parts) const {
   float out = FStrokeThickness;
-  for (TvxObject* c : Children()) {
+  for (TvxObject* c : parts) {
     if (!c->Locked) continue;
     const TvxVisualObject* v = const_cast<TvxObject*>(c)->AsVisual();
     if (!v || !v->FVisible) continue;

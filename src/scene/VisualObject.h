@@ -141,6 +141,8 @@ class TvxVisualObject : public TvxObject {
   void ChildAdded(TvxObject* child) override;
   void ChildRemoved(TvxObject* child) override;
   void PaintFillAndStroke(QPainter& p, float radius = 0);
+  // The outset of the style parts among `parts` (children of this object).
+  float OutsetOfParts(const std::vector<TvxObject*>& parts) const;
 
  private:
   bool FVisible = true, FEnabled = true, FHitTest = true;

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <shared_mutex>
 
@@ -25,7 +26,7 @@
 struct TImportLink {
   std::shared_mutex Lock;
   TunitMain* Window = nullptr;
-  TAudioEngine* Engine = nullptr;
+  std::atomic<TAudioEngine*> Engine{nullptr};
 };
 
 struct TImportState {
@@ -35,6 +36,7 @@ struct TImportState {
   std::size_t Done = 0, Total = 0;
   TvxText* Progress = nullptr;
   ~TImportState() {
+    // Cancelled first: the workers then stop probing, and the lock is free within a file.
     for (auto& job : Jobs) job->Cancel();
     std::unique_lock lock(Link->Lock);
     Link->Window = nullptr;
@@ -190,8 +192,9 @@ void TunitMain::ImportFiles(const QStringList& files, TImportEnd onEnd) {
     const auto link = weakLink.lock();
     if (!link) return tags;
     std::shared_lock lock(link->Lock);
-    if (link->Engine == nullptr) return tags;
-    const TTags probed = link->Engine->GetSongLength(path);
+    TAudioEngine* engine = link->Engine;
+    if (engine == nullptr) return tags;
+    const TTags probed = engine->GetSongLength(path);
     tags.Title = probed.Title;
     tags.Artist = probed.Artist;
     tags.Album = probed.Album;

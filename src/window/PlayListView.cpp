@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMenu>
 
+#include "window/PlayRules.h"
 #include "window/unitMain.h"
 
 namespace {
@@ -329,7 +330,38 @@ void TunitMain::NAddClick(TvxObject* Sender) {
   btnAddClick(Sender);
 }
 
-void TunitMain::NDeleteClick(TvxObject*) {}
+void TunitMain::NDeleteClick(TvxObject*) {
+  labelDel->SetText(QStringLiteral("是否删除歌曲"));
+  if (MsgPop->PopupModal() != mrYes) return;
+  ReportClick("btnDelete");
+  TvxListBoxItem* item = musicListBox->Selected();
+  if (item == nullptr) return;
+  const int deleted = musicListBox->ItemIndex();
+  const PlayRules::TDeleteStep step = PlayRules::DeleteIndex(
+      deleted, musicListBox->Count(), LiveConfig().now_psi, musicProgress->Value() != 0);
+  if (step.action == PlayRules::TDeleteStep::StopAll && FEngine) FEngine->Stop();
+  if (step.action == PlayRules::TDeleteStep::StopAll ||
+      step.action == PlayRules::TDeleteStep::PlayRemaining)
+    musicProgress->SetValue(0);
+  // The row first: when it cannot be deleted the entry stays.
+  DeleteSong(int(item->Tag));
+  delete item;
+  LiveConfig().now_psi = step.nowPsi;
+  switch (step.action) {
+    case PlayRules::TDeleteStep::StopAll:
+      imgTip->SetVisible(true);
+      break;
+    case PlayRules::TDeleteStep::PlayRemaining:
+      MarkPlayingItem(0, 0);
+      Guarded("PlaySelected", [this] { PlaySelected(); });
+      break;
+    case PlayRules::TDeleteStep::PlayNext:
+      Guarded("btnNextClick", [this] { btnNextClick(nullptr); });
+      break;
+    case PlayRules::TDeleteStep::None:
+      break;
+  }
+}
 
 void TunitMain::btnClearlistClick(TvxObject*) {
   labelDel->SetText(QStringLiteral("是否清空音乐列表"));

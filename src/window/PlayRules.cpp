@@ -104,7 +104,7 @@ void TSpectrum::Update(const float* bins, int count) {
 }
 
 QImage TSpectrum::Picture() const {
-  QImage image(kWidth, kHeight, QImage::Format_ARGB32);
+  QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
   Paint(image);
   return image;
 }

@@ -35,7 +35,8 @@ struct TNextStep {
 std::optional<TNextStep> NextIndex(int32_t mode, int count, int now,
                                    const TRandom& random = TRandom());
 
-// Deleting one entry of the play list (NDeleteClick). Given the index of the entry deleted, the
+// Deleting one entry of the play list: NDeleteClick calls PlayRules::DeleteIndex and acts on the
+// step it returns. Given the index of the entry deleted, the
 // number of entries before the deletion, the current index and whether a song is under way (the
 // progress bar is not at 0), says where the current index goes and what plays afterwards.
 struct TDeleteStep {
@@ -69,7 +70,8 @@ class TSpectrum {
   void Update(const float* bins, int count);
   // The picture of the current state (grey ground, white bars and peak lines).
   QImage Picture() const;
-  // Draws the picture into `image`, which must be kWidth × kHeight, 32-bit (no allocation).
+  // Draws the picture into `image`, which must be kWidth × kHeight, 32-bit opaque-capable RGB
+  // (RGB32, ARGB32 or its premultiplied form; no allocation).
   void Paint(QImage& image) const;
 
   const std::array<int32_t, kColumns>& Peaks() const { return FPeaks; }

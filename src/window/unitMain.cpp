@@ -78,6 +78,26 @@ void TunitMain::ReportUsage(const char* oper, const char* btnName) {
   online::TSendTjMsg(oper, btnName);
 }
 
+namespace {
+TunitMain::TListeningSink& ListeningSink() {
+  static TunitMain::TListeningSink sink;
+  return sink;
+}
+}  // namespace
+
+void TunitMain::SetListeningSinkForTesting(TListeningSink sink) {
+  ListeningSink() = std::move(sink);
+}
+
+void TunitMain::ReportListening(const QString& song, const QString& singer, const char* status) {
+  if (ListeningSink()) {
+    ListeningSink()(song.toStdString(), singer.toStdString(), status);
+    return;
+  }
+  if (ReportSink()) return;  // reports are caught before the network
+  online::TSendLSStatus(song.toStdString(), singer.toStdString(), status);
+}
+
 void TunitMain::ReportClose() {
   if (ReportSink())
     ReportSink()("close", "");

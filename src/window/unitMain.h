@@ -175,6 +175,18 @@ class TunitMain : public TForm, public TdxSceneHost {
   void btnOrderClick(TvxObject* Sender);
   void btnRandomClick(TvxObject* Sender);
   void btnSingleClick(TvxObject* Sender);
+  // The listening-status report (title, singer, "1" started, "2" left); unitMain.cpp sends it.
+  void ReportListening(const QString& song, const QString& singer, const char* status);
+  // Seams for tests: listening reports go to the sink (while the usage reports have a sink and
+  // this one is empty, they are dropped), and random play draws from `random` (empty: the
+  // process's generator).
+  using TListeningSink = std::function<void(const std::string& song, const std::string& singer,
+                                            const std::string& status)>;
+  static void SetListeningSinkForTesting(TListeningSink sink);
+  static void SetRandomForTesting(std::function<int(int n)> random);
+  // The spectrum's peak and bar heights, kept for the life of the process.
+  static const std::array<int32_t, 6>& SpectrumPeaks();
+  static const std::array<int32_t, 6>& SpectrumBars();
 
   // ---- ImportView.cpp: adding songs ----------------------------------------------------------
 
@@ -318,6 +330,15 @@ class TunitMain : public TForm, public TdxSceneHost {
   TAddChoice RunAddDialog();
   void ShowImportProgress();
   void ImportPieceArrived(TImportProgress piece, uint64_t batch, TImportEnd onEnd);
+  // PlayerController.cpp
+  void SetGlyph(TvxBitmapButton* button, int index);
+  TvxListBoxItem* CurrentItem() const;
+  void ShowModeButton(int mode);
+  void ShowSongTexts(TvxListBoxItem* item);
+  // Report, media controls and the engine's Play for an entry that starts.
+  void StartEntry(TvxListBoxItem* item);
+  void TPlayAgain();
+  void SetPlayMode(int mode);
   // Views.cpp
   void FadeOut(TvxVisualObject* view, TvxAnimationType type);
   void FadeIn(TvxVisualObject* view);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include "BuildPaths.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -103,7 +104,7 @@ class PlayerProcessTest : public ::testing::Test {
   QProcess* Start(const QStringList& args) {
     auto* p = new QProcess;
     p->setProcessEnvironment(Env());
-    p->start(QString(MELVO_BIN_DIR) + "/melvo", args);
+    p->start(QString::fromStdString(melvo::build::BinDir()) + "/melvo", args);
     running_.push_back(p);
     return p;
   }

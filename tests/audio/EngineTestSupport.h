@@ -2,6 +2,7 @@
 // paths and a loopback HTTP server.
 #pragma once
 
+#include "BuildPaths.h"
 #include "audio/AudioEngine.h"
 
 #include <httplib.h>
@@ -52,7 +53,7 @@ inline void Drain(int ms = 100) {
 }
 
 inline std::string Fixture(const std::string& name) {
-  return std::string(MELVO_FIXTURES_DIR) + "/" + name;
+  return melvo::build::FixturesDir() + "/" + name;
 }
 
 inline std::string ReadFile(const std::string& path) {
@@ -62,7 +63,8 @@ inline std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-inline std::unique_ptr<TAudioEngine> MakeEngine(const std::string& pluginPath = MELVO_BIN_DIR "/") {
+inline std::unique_ptr<TAudioEngine> MakeEngine(
+    const std::string& pluginPath = melvo::build::BinDir() + "/") {
   TestApp();
   return std::make_unique<TAudioEngine>(0, pluginPath);
 }

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "audiolib/Inspect.h"
+#include "audiolib/OutputClockReading.h"
 
 using namespace audiolib_test;
 using melvo::audiolib::OutputClock;
@@ -511,6 +511,25 @@ TEST_F(PlaybackTest, SeeksAreSampleExact) {
   expectSampleExactSeeks("ramp.wav");
   expectSampleExactSeeks("ramp.flac");
   expectSampleExactSeeks("long180.mp3");  // MP3 needs decoder pre-roll before the target
+}
+
+// Where the container states the length (Xing / Info frames, FLAC's STREAMINFO, WAV and AIFF
+// sizes) it is taken from there without analysing the stream; it must still be the number of
+// samples a full decode gives.
+TEST_F(PlaybackTest, LengthsTakenFromHeadersAreTheDecodedLengths) {
+  loadPlugin();
+  for (const char* file :
+       {"tone.mp3", "vbr.mp3", "long180.mp3", "tagged_utf16.mp3", "中文歌曲.mp3", "tone.flac",
+        "ramp.flac", "tagged.flac", "tone.wav", "ramp.wav", "twotone.wav", "tone.aif"}) {
+    HSTREAM played = BASS_StreamCreateFile(FALSE, fixture(file).c_str(), 0, 0, BASS_UNICODE);
+    StreamGuard g1(played);
+    ASSERT_NE(played, 0u) << file;
+    const QWORD stated = BASS_ChannelGetLength(played, BASS_POS_BYTE);
+    HSTREAM decoded = BASS_StreamCreateFile(FALSE, fixture(file).c_str(), 0, 0, BASS_STREAM_DECODE);
+    StreamGuard g2(decoded);
+    ASSERT_NE(decoded, 0u) << file;
+    EXPECT_EQ(stated, QWORD(decodeAll(decoded).size()) * 2) << file;
+  }
 }
 
 TEST_F(PlaybackTest, DecodingChannelsAreNotPlayable) {

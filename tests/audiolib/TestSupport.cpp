@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "BuildPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,15 @@ namespace audiolib_test {
 
 void initDevice() {
   setenv("MELVO_AUDIO_DEVICE", "nosound", 0);
-  setenv("MELVO_PLUGIN_DIR", MELVO_BIN_DIR, 1);  // the tests run from their own folder
+  setenv("MELVO_PLUGIN_DIR", melvo::build::BinDir().c_str(),
+         1);  // the tests run from their own folder
   bool ready =
       BASS_Init(-1, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY;
   ASSERT_TRUE(ready) << "no-sound device did not open";
 }
 
 std::string fixture(const std::string& name) {
-  return std::string(MELVO_FIXTURES_DIR) + "/" + name;
+  return melvo::build::FixturesDir() + "/" + name;
 }
 
 void loadPlugin() {

@@ -1,5 +1,6 @@
 // A music folder without songs: the services serve the catalogue they make themselves.
 #include <gtest/gtest.h>
+#include "BuildPaths.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -118,7 +119,7 @@ TEST_F(Catalogue, ItIsMadeOnceAndHalfMadeFilesAreNotServed) {
 }
 
 TEST_F(Catalogue, AFolderWithSongsOrNoCatalogueFolderServesNoCatalogue) {
-  config.musicFolder = MELVO_TEST_MUSIC_DIR;
+  config.musicFolder = melvo::build::TestMusicDir();
   Start();
   EXPECT_FALSE(running->servesCatalogue());
   EXPECT_EQ(running->songCount(), 24u);

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include "BuildPaths.h"
 
 #include <fstream>
 #include <sstream>
@@ -78,7 +79,7 @@ class ServicesEdges : public ServicesFixture {
 
 TEST_F(ServicesEdges, RangesOfASongAreNeverABogusPart) {
   Start();
-  const std::string file = std::string(MELVO_TEST_MUSIC_DIR) + "/qingtian.mp3";
+  const std::string file = melvo::build::TestMusicDir() + "/qingtian.mp3";
   std::ifstream in(file, std::ios::binary);
   const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::string size = std::to_string(whole.size());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include "BuildPaths.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,7 +20,7 @@ class ServicesFixture : public ::testing::Test {
     dir = mkdtemp(pattern);
     config.stat.port = config.web.port = config.search.port = 0;
     config.databasePath = (dir / "received.db3").string();
-    config.musicFolder = MELVO_TEST_MUSIC_DIR;
+    config.musicFolder = melvo::build::TestMusicDir();
     config.latestVersion = "5.0.4.227";
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
   }

@@ -1,6 +1,7 @@
 // The player's requests against the reference services on loopback, and what those store.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include "BuildPaths.h"
 
 #include <filesystem>
 #include <fstream>
@@ -102,7 +103,7 @@ TEST_F(Services, ChineseSearchFindsTheSongAndItsAddressServesRanges) {
   EXPECT_EQ(song.seconds, 2);
   std::string host, target;
   ASSERT_TRUE(online::SplitHttpUrl(song.mp3, host, target));
-  const std::string file = std::string(MELVO_TEST_MUSIC_DIR) + "/qingtian.mp3";
+  const std::string file = melvo::build::TestMusicDir() + "/qingtian.mp3";
   std::ifstream in(file, std::ios::binary);
   const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   httplib::Client client("http://" + host);

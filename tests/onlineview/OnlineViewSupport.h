@@ -3,6 +3,7 @@
 #pragma once
 
 #include <httplib.h>
+#include "BuildPaths.h"
 
 #include <QDir>
 #include <filesystem>
@@ -34,7 +35,8 @@ class OnlineWindowTest : public WindowTest {
     std::filesystem::create_directories(music);
     for (int i = 1; i <= songs; ++i) {
       const std::string file = "song" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".mp3";
-      std::filesystem::copy_file(std::filesystem::path(MELVO_TEST_MUSIC_DIR) / file, music / file);
+      std::filesystem::copy_file(std::filesystem::path(melvo::build::TestMusicDir()) / file,
+                                 music / file);
     }
     services::ServicesConfig config;
     config.stat.port = config.web.port = config.search.port = 0;

@@ -261,4 +261,23 @@ TEST_F(OnlineView, PickingAResultStoresItAndSwitchesToThePlayView) {
   EXPECT_TRUE(w.RectangleOL->Visible());
 }
 
+// A result whose address leads nowhere: the entry and its row stay, the window shows nothing and
+// goes on, and the controller schedules its retry.
+TEST_F(OnlineView, AResultThatFailsToPlayStaysListedAndIsRetried) {
+  StartServices(0);
+  FakeSearchService service(FakeSearchService::Songs(1));
+  TunitMain& w = OpenOnlineView();
+  UseSearchHost(service.host());
+  Search(QStringLiteral("x"));
+  ASSERT_EQ(w.OLListBox->Count(), 1);
+  Click(w.OLListBox->ItemByIndex(0));
+  EXPECT_TRUE(PumpUntil([] { return PlayAgainPending.load(); }));
+  EXPECT_NE(w.Engine()->EngineState(), psPlaying);
+  EXPECT_EQ(w.musicListBox->Count(), 1);
+  EXPECT_EQ(GetSongList(0).size(), 1u);
+  EXPECT_FALSE(w.MsgPop->IsOpen());
+  EXPECT_EQ(w.IgnoredExceptions(), 0);
+  EXPECT_TRUE(w.OLListBox->Enabled());
+}
+
 }  // namespace

@@ -80,6 +80,13 @@ if [ -n "$bus_pid" ] && command -v playerctl >/dev/null; then
     sleep 0.05
     i=$((i + 1))
   done
+  # The file named on the command line plays.
+  i=0
+  until [ "$(DBUS_SESSION_BUS_ADDRESS=$bus_address playerctl -p melvo status 2>/dev/null)" = Playing ]; do
+    [ $i -lt 100 ] || fail "the started copy does not play its file: $(cat "$root/player.log")"
+    sleep 0.05
+    i=$((i + 1))
+  done
 fi
 stop_player
 

@@ -3,6 +3,7 @@
 // through the same engine, an import job probes and stores on its worker, and online searches
 // run against the reference services.
 #include <gtest/gtest.h>
+#include "BuildPaths.h"
 
 #include <atomic>
 #include <filesystem>
@@ -34,7 +35,7 @@ TEST(Stress, EngineImportAndSearchOnSeveralThreadsAtOnce) {
 
   services::ServicesConfig config;
   config.stat.port = config.web.port = config.search.port = 0;
-  config.musicFolder = MELVO_FIXTURES_DIR;
+  config.musicFolder = melvo::build::FixturesDir();
   config.databasePath = (dir / "received.db3").string();
   services::MelvoServices running(config);
   ASSERT_TRUE(running.Start());

@@ -198,7 +198,7 @@ class MediaControlsOnTheBus : public MediaControls {
 TEST_F(MediaControlsOnTheBus, CommandsReachTheControllersHandlers) {
   TunitMain& w = Open();
   CurConfig = std::make_unique<TTSC>();
-  CurConfig->circle = 1001;
+  w.btnOrderClick(nullptr);  // list order, as the media controls are told
   const QString player = QStringLiteral("org.mpris.MediaPlayer2.Player");
   Call(player, QStringLiteral("PlayPause"));
   Call(player, QStringLiteral("Next"));

@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <cmath>
 #include <limits>
+#include "BuildPaths.h"
 
 #include "scene/Bitmap.h"
 #include "window/Pictures.h"
@@ -235,15 +236,15 @@ TEST_F(PicturesTest, ThumbIconsOnlyForTheFourThumbnails) {
 }
 
 TEST_F(PicturesTest, BuildPutsSoundOnPictureBesideTheProgram) {
-  const QString path = QStringLiteral(MELVO_BIN_DIR "/sound on.png");
+  const QString path = QString::fromStdString(melvo::build::BinDir() + "/sound on.png");
   QImageReader reader(path);
   const QImage image = reader.read();
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(image.size(), QSize(40, 40));
-  EXPECT_TRUE(
-      QFileInfo::exists(QStringLiteral(MELVO_BIN_DIR "/icons/hicolor/16x16/apps/melvo.png")));
-  EXPECT_TRUE(
-      QFileInfo::exists(QStringLiteral(MELVO_BIN_DIR "/icons/hicolor/scalable/apps/melvo.svg")));
+  EXPECT_TRUE(QFileInfo::exists(
+      QString::fromStdString(melvo::build::BinDir() + "/icons/hicolor/16x16/apps/melvo.png")));
+  EXPECT_TRUE(QFileInfo::exists(
+      QString::fromStdString(melvo::build::BinDir() + "/icons/hicolor/scalable/apps/melvo.svg")));
 }
 
 }  // namespace

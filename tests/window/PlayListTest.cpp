@@ -1,5 +1,6 @@
 // The play list through the real window: its entries, loading, finding an entry again, the mouse,
 // deleting, clearing, sorting and the local search box.
+#include <QFile>
 #include <QMenu>
 #include <QTimer>
 
@@ -247,6 +248,121 @@ TEST_F(PlayList, SortingReloadsInTheChosenOrderAndKeepsTheIndex) {
   EXPECT_EQ(CurConfig->sort, 10);
   EXPECT_EQ(Titles(), (std::vector<QString>{"a", "b", "c"}));
   EXPECT_FALSE(Reported("click", "NTimeSort"));
+}
+
+// Entries e0 … e(n-1) in list-loop mode, entry `current` current and under way. What plays
+// afterwards is the controller's: these tests see which index it is handed.
+class Deleting : public PlayList {
+ protected:
+  TunitMain& OpenWith(int entries, int current, bool underWay = true) {
+    TSongList songs;
+    for (int i = 0; i < entries; ++i) songs.push_back(Song("e" + std::to_string(i), "S"));
+    Store(songs);
+    TTSC config;
+    config.circle = 1001;
+    config.now_psi = current;
+    StoreConfig(config);
+    TunitMain& w = Open();
+    CurConfig->now_psi = current;
+    w.musicProgress->SetValue(underWay ? 30 : 0);
+    TunitMain::SetHandlerProbe([this](const char* name) {
+      const std::string n = name;
+      if (n == "btnNextClick" || n == "PlaySelected") handed.emplace_back(n, CurConfig->now_psi);
+    });
+    return w;
+  }
+  // Deletes entry i as its delete button does: hovered (selected), then confirmed.
+  void Delete(int i) {
+    window->musicListBox->SetItemIndex(i);
+    Answer(mrYes);
+    window->NDeleteClick(nullptr);
+  }
+  using THanded = std::vector<std::pair<std::string, int>>;
+  THanded handed;  // controller calls with the current index at the call
+};
+
+TEST_F(Deleting, TheRowGoesFirstThenTheEntryAndOnlyAfterConfirming) {
+  TunitMain& w = OpenWith(5, 3);
+  w.musicListBox->SetItemIndex(1);
+  Answer(mrNo);
+  w.NDeleteClick(nullptr);
+  EXPECT_EQ(w.labelDel->Text(), "是否删除歌曲");
+  EXPECT_EQ(w.musicListBox->Count(), 5);
+  EXPECT_FALSE(Reported("click", "btnDelete"));
+  // The delete button of the hovered entry.
+  w.mainBs->MouseMove(ScenePointOf(1), 0);
+  auto* del = dynamic_cast<TvxBitmapButton*>(Item(1)->FindBinding("loubtn")->Child(0));
+  ASSERT_NE(del, nullptr);
+  Answer(mrYes);
+  Click(del);
+  EXPECT_TRUE(Reported("click", "btnDelete"));
+  EXPECT_EQ(Titles(), (std::vector<QString>{"e0", "e2", "e3", "e4"}));
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"e0", "e2", "e3", "e4"}));
+  // An entry before the current one: the same song stays current and goes on.
+  EXPECT_EQ(CurConfig->now_psi, 2);
+  EXPECT_FLOAT_EQ(w.musicProgress->Value(), 30);
+  EXPECT_TRUE(handed.empty());
+}
+
+TEST_F(Deleting, AnEntryAfterTheCurrentOneChangesOnlyTheList) {
+  TunitMain& w = OpenWith(5, 3);
+  Delete(4);
+  EXPECT_EQ(Titles(), (std::vector<QString>{"e0", "e1", "e2", "e3"}));
+  EXPECT_EQ(CurConfig->now_psi, 3);
+  EXPECT_FLOAT_EQ(w.musicProgress->Value(), 30);
+  EXPECT_TRUE(handed.empty());
+}
+
+TEST_F(Deleting, ThePlayingEntryHandsNextTheIndexBeforeIt) {
+  OpenWith(5, 3);
+  Delete(3);
+  EXPECT_EQ(handed, (THanded{{"btnNextClick", 2}}));
+  EXPECT_EQ(Titles(), (std::vector<QString>{"e0", "e1", "e2", "e4"}));
+}
+
+TEST_F(Deleting, ThePlayingLastEntryHandsNextTheOneBeforeTheNewLast) {
+  OpenWith(5, 4);
+  Delete(4);
+  EXPECT_EQ(handed, (THanded{{"btnNextClick", 2}}));
+}
+
+TEST_F(Deleting, ThePlayingFirstEntryHandsNextTheNewLastSoTheLoopWrapsToTheFirst) {
+  OpenWith(5, 0);
+  Delete(0);
+  EXPECT_EQ(handed, (THanded{{"btnNextClick", 3}}));
+}
+
+TEST_F(Deleting, TheCurrentEntryWithNothingUnderWayChangesNoPlayback) {
+  TunitMain& w = OpenWith(5, 3, false);
+  Delete(3);
+  EXPECT_EQ(CurConfig->now_psi, 3);
+  EXPECT_TRUE(handed.empty());
+  EXPECT_EQ(w.musicListBox->Count(), 4);
+}
+
+TEST_F(Deleting, OneOfTwoPlaysTheOtherAndTheLastOneStopsEverything) {
+  TunitMain& w = OpenWith(2, 1);
+  Delete(1);
+  EXPECT_EQ(CurConfig->now_psi, 0);
+  EXPECT_FLOAT_EQ(w.musicProgress->Value(), 0);
+  EXPECT_EQ(handed, (THanded{{"PlaySelected", 0}}));
+  w.musicProgress->SetValue(30);
+  Delete(0);
+  EXPECT_EQ(w.musicListBox->Count(), 0);
+  EXPECT_TRUE(StoredTitles().empty());
+  EXPECT_FLOAT_EQ(w.musicProgress->Value(), 0);
+  EXPECT_TRUE(w.imgTip->Visible());
+  EXPECT_EQ(w.Engine()->EngineState(), psStopped);
+  EXPECT_EQ(handed.size(), 1u);
+}
+
+TEST_F(Deleting, NothingHoveredDeletesNothing) {
+  TunitMain& w = OpenWith(3, 0);
+  w.musicListBox->SetItemIndex(-1);
+  Answer(mrYes);
+  w.NDeleteClick(nullptr);
+  EXPECT_EQ(w.musicListBox->Count(), 3);
+  EXPECT_EQ(StoredTitles().size(), 3u);
 }
 
 class LocalSearch : public PlayList {

@@ -1,6 +1,7 @@
 // Pictures of the four views and of the flip half-way, rendered offscreen and saved beside the
 // build (window-shots/) for a look; a few pixels are checked here.
 #include <QDir>
+#include "BuildPaths.h"
 
 #include "WindowTestSupport.h"
 
@@ -10,11 +11,11 @@ class Screenshots : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    QDir().mkpath(MELVO_SHOTS_DIR);
+    QDir().mkpath(QString::fromStdString(melvo::build::ShotsDir()));
   }
   QImage Shot(const char* name, qreal dpr = 1.0) {
     QImage image = window->mainBs->RenderToImage(dpr);
-    EXPECT_TRUE(image.save(QStringLiteral(MELVO_SHOTS_DIR "/%1.png").arg(name)));
+    EXPECT_TRUE(image.save(QString::fromStdString(melvo::build::ShotsDir() + "/%1.png").arg(name)));
     return image;
   }
   static int Alpha(const QImage& image, int x, int y) { return qAlpha(image.pixel(x, y)); }
