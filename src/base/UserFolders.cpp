@@ -59,10 +59,15 @@ std::string CacheHome() {
   return EnvOrHome("XDG_CACHE_HOME", "/.cache");
 }
 
-std::string RuntimeDir() {
+std::string SessionRuntimeDir() {
   std::string dir = AbsoluteEnv("XDG_RUNTIME_DIR");
   struct stat st {};
   if (!dir.empty() && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return dir;
+  return {};
+}
+
+std::string RuntimeDir() {
+  if (std::string dir = SessionRuntimeDir(); !dir.empty()) return dir;
 
   // A shared temp folder is open to everybody: use a folder of our own there, and refuse one
   // that someone else made or opened up.

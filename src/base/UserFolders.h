@@ -19,7 +19,10 @@ std::string DataHome();
 std::string ConfigHome();
 // $XDG_CACHE_HOME, else <home>/.cache.
 std::string CacheHome();
-// $XDG_RUNTIME_DIR when it is an absolute path to a folder; otherwise a private folder
+// $XDG_RUNTIME_DIR when it is an absolute path to a folder (the session's own, where its bus and
+// sockets live); empty otherwise.
+std::string SessionRuntimeDir();
+// SessionRuntimeDir() when there is one; otherwise a private folder
 // "<temp>/melvo-<uid>" (mode 0700, owned by this user), created when missing. Empty when neither
 // can be had.
 std::string RuntimeDir();

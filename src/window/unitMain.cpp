@@ -5,9 +5,9 @@
 #include <QMenu>
 #include <QTimer>
 
+#include "base/UserFolders.h"
 #include "online/Workers.h"
 #include "online/common.h"
-#include "base/UserFolders.h"
 #include "shell/ShareMemory.h"
 
 namespace {

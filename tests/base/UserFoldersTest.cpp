@@ -101,12 +101,15 @@ TEST(UserFolders, RuntimeDirIsTheGivenFolderOrAPrivateOneInTemp) {
 
   env.Set("XDG_RUNTIME_DIR", tmp.string());
   EXPECT_EQ(base::RuntimeDir(), tmp.string());
+  EXPECT_EQ(base::SessionRuntimeDir(), tmp.string());
 
   // Relative, unset, or not a folder: a private folder of our own in the temp folder.
   for (std::optional<std::string> ignored :
        {std::optional<std::string>("run/user"), std::optional<std::string>(),
         std::optional<std::string>((tmp / "missing").string())}) {
     env.Set("XDG_RUNTIME_DIR", ignored);
+    // The session's folder is never stood in for: its bus is not in ours.
+    EXPECT_EQ(base::SessionRuntimeDir(), "");
     EXPECT_EQ(base::RuntimeDir(), own);
     struct stat st {};
     ASSERT_EQ(stat(own.c_str(), &st), 0);
