@@ -106,6 +106,11 @@ void installLegacyHandlers() {
   });
 }
 
+// The codes of formatTags and the keys they stand for; the first three are the common tags.
+const std::pair<const char*, const char*> kTagCodes[] = {
+    {"%TITL", "title"}, {"%ARTI", "artist"},  {"%ALBM", "album"}, {"%GNRE", "genre"},
+    {"%YEAR", "year"},  {"%CMNT", "comment"}, {"%TRCK", "track"}};
+
 std::string utf8(const TagLib::String& s) {
   return s.to8Bit(true);
 }
@@ -135,10 +140,20 @@ std::map<std::string, std::string> readFileTags(const std::string& path) {
   return tags;
 }
 
+bool asksOnlyCommonTags(const std::string& fmt) {
+  for (size_t i = 0; i < fmt.size();) {
+    if (fmt.compare(i, 2, "%%") == 0) {
+      i += 2;
+      continue;
+    }
+    for (size_t k = 3; k < std::size(kTagCodes); ++k)
+      if (fmt.compare(i, 5, kTagCodes[k].first) == 0) return false;
+    ++i;
+  }
+  return true;
+}
+
 std::string formatTags(const std::string& fmt, const std::map<std::string, std::string>& tags) {
-  static const std::pair<const char*, const char*> kKeys[] = {
-      {"%TITL", "title"}, {"%ARTI", "artist"},  {"%ALBM", "album"}, {"%GNRE", "genre"},
-      {"%YEAR", "year"},  {"%CMNT", "comment"}, {"%TRCK", "track"}};
   std::string out;
   for (size_t i = 0; i < fmt.size();) {
     if (fmt.compare(i, 2, "%%") == 0) {
@@ -147,7 +162,7 @@ std::string formatTags(const std::string& fmt, const std::map<std::string, std::
       continue;
     }
     bool replaced = false;
-    for (const auto& [code, key] : kKeys) {
+    for (const auto& [code, key] : kTagCodes) {
       if (fmt.compare(i, 5, code) != 0) continue;
       auto it = tags.find(key);
       if (it != tags.end()) out += it->second;
