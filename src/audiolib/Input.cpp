@@ -1,5 +1,6 @@
 #include "audiolib/Input.h"
 
+#include "audiolib/FormatHint.h"
 #include "audiolib/ReadGuard.h"
 
 #include <sys/stat.h>
@@ -161,7 +162,7 @@ AVFormatContext* openFileContainer(const std::string& path, ReadGuard* guard, in
   AVDictionary* opts = nullptr;
   av_dict_set(&opts, "protocol_whitelist", "file", 0);
   // The "file:" prefix keeps names with a colon from being taken for another protocol.
-  int rc = avformat_open_input(&fmt, ("file:" + path).c_str(), nullptr, &opts);
+  int rc = avformat_open_input(&fmt, ("file:" + path).c_str(), formatPastId3v2(path), &opts);
   av_dict_free(&opts);
   if (rc < 0) {
     *error =

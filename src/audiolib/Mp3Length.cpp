@@ -1,11 +1,15 @@
 #include "audiolib/Mp3Length.h"
 
+#include "audiolib/FormatHint.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 namespace melvo::audiolib {
 namespace {
+
+constexpr int kMaxLeadingTags = 8;
 
 uint32_t be32(const unsigned char* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
@@ -20,12 +24,15 @@ struct FileCloser {
 int64_t exactMp3Frames(const std::string& path) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return -1;
-  unsigned char head[10];
+  // The audio starts after the ID3v2 tags; a file may carry several one after another.
   long start = 0;
-  if (std::fread(head, 1, 10, file.get()) == 10 && std::memcmp(head, "ID3", 3) == 0) {
-    start = 10 + long((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 |
-                      (head[9] & 0x7F));
-    if (head[5] & 0x10) start += 10;  // footer
+  for (int tags = 0; tags < kMaxLeadingTags; ++tags) {
+    unsigned char head[10];
+    if (std::fseek(file.get(), start, SEEK_SET) != 0) return -1;
+    if (std::fread(head, 1, sizeof(head), file.get()) != sizeof(head)) return -1;
+    const int64_t tag = id3v2TagLength(head, sizeof(head));
+    if (tag == 0) break;
+    start += long(tag);
   }
   unsigned char frame[512];
   if (std::fseek(file.get(), start, SEEK_SET) != 0) return -1;
