@@ -9,8 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/fuzz
-targets=(audio_file tag_text online_reply handoff services_parts services_http library_db)
-[ -f fuzz/DroppedPathsFuzzer.cpp ] && targets+=(dropped_paths)
+targets=(audio_file tag_text online_reply handoff services_parts services_http library_db dropped_paths)
 
 dict_of() {
   case $1 in
