@@ -1,7 +1,7 @@
 #include "audio/AudioEngine.h"
 
 #include "audio/LibraryCalls.h"
-#include "audio/MainThreadCalls.h"
+#include "base/MainThreadCalls.h"
 
 #include <QCoreApplication>
 #include <QObject>

@@ -1,5 +1,7 @@
 #include "library/Import.h"
 
+#include "base/OneShot.h"
+
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -69,14 +71,14 @@ void FilesToSongs(TSongList& songs, const std::vector<std::string>& paths,
 }
 
 void TInfoToData(const TSongList& songs, std::function<void(std::vector<int>)> stored) {
-  std::thread([batch = songs, done = std::move(stored)] {
-    try {
-      std::vector<int> ids = AddSongs(batch);
-      if (done) done(std::move(ids));
-    } catch (...) {
-      // A failed store ends the worker; the entries already shown stay.
-    }
-  }).detach();
+  // A failed store ends the worker; the entries already shown stay. Without a thread the store
+  // runs here rather than being lost.
+  base::StartOneShot(
+      [batch = songs, done = std::move(stored)] {
+        std::vector<int> ids = AddSongs(batch);
+        if (done) done(std::move(ids));
+      },
+      base::TNoThread::RunHere);
 }
 
 struct TImportJob::TState {

@@ -1,6 +1,5 @@
 #include "library/dataCtr.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "base/UserFolders.h"
 #include "library/SQLiteDb.h"
 
 std::unique_ptr<TTSC> CurConfig;
@@ -46,27 +46,6 @@ std::string Quoted(std::string_view text) {
   quoted += QuotedSQLText(text);
   quoted += '\'';
   return quoted;
-}
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return home;
-  // The re-entrant form: imports ask for the path on a worker thread.
-  passwd entry{};
-  passwd* found = nullptr;
-  char buffer[4096];
-  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr) {
-    return found->pw_dir;
-  }
-  return {};
-}
-
-std::string UserDataFolder() {
-  // XDG base directories must be absolute; a relative value is ignored.
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return xdg;
-  return HomeFolder() + "/.local/share";
 }
 
 // Zero bytes is what a first start leaves behind when it is cut off before the tables were
@@ -264,7 +243,7 @@ std::string MessageOf(const std::exception_ptr& error) {
 }  // namespace
 
 std::string DataFolder() {
-  return UserDataFolder() + "/melvo";
+  return base::DataHome() + "/melvo";
 }
 
 std::string DatabasePath() {
@@ -283,7 +262,7 @@ bool InitDatabase() {
   unlink((folder + "/korvax.db3").c_str());  // old-version file; never read, failure ignored
   const std::string path = DatabasePath();
   if (DatabaseFileExists(path)) return true;
-  EnsureDataHome(UserDataFolder());
+  EnsureDataHome(base::DataHome());
   if (!EnsureFolder(folder)) return false;
   CreateTables(path);
   return true;

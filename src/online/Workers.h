@@ -1,14 +1,14 @@
-// One-shot background jobs of the online services. Each starts at once on a detached thread
-// with its own copies of its inputs, swallows its failures and ends. Callers need not keep the
-// returned handle; it only lets a caller (a test) wait for the job to finish.
+// One-shot background jobs of the online services (base::StartOneShot: a detached thread with
+// its own copies of the inputs; failures are swallowed, and without a thread the job is dropped).
 #pragma once
 
-#include <future>
 #include <string>
+
+#include "base/OneShot.h"
 
 namespace online {
 
-using WorkerDone = std::shared_future<void>;
+using WorkerDone = base::JobDone;
 
 WorkerDone TSendTJMessage();                                   // RegisterClient
 WorkerDone TSendTjMsg(std::string oper, std::string btnName);  // PostStatistic

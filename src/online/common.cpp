@@ -1,6 +1,8 @@
 // The client id and the program's own file.
 #include "online/common.h"
 
+#include "base/UserFolders.h"
+
 #include <unistd.h>
 
 #include <cctype>
@@ -15,12 +17,6 @@ namespace {
 std::string HexByte(unsigned char b) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   return {kHex[b >> 4], kHex[b & 15]};
-}
-
-std::string ConfigHome() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return xdg;
-  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.config";
-  return {};
 }
 
 // A client id is a short value; a runaway file is read only this far.
@@ -81,17 +77,15 @@ std::string HexBytesText(const std::string& list) {
 }  // namespace
 
 std::string CurrentProgramPath() {
-  std::error_code ec;
-  auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : path.string();
+  return base::ProgramFile();
 }
 
 std::string CurrentProgramFolder() {
-  return std::filesystem::path(CurrentProgramPath()).parent_path().string();
+  return base::ProgramDir();
 }
 
 std::string ReadClientId() {
-  const std::string home = ConfigHome();
+  const std::string home = base::ConfigHome();
   if (home.empty()) return "1001";
   const std::string folder = home + "/melvo";
   std::error_code ec;

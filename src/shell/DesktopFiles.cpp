@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/UserFolders.h"
 #include "shell/DesktopEntry.h"
 #include "shell/MimeApps.h"
-#include "shell/PlatformPaths.h"
 
 extern char** environ;
 
@@ -115,29 +115,23 @@ void RegisterDefaults(const std::vector<std::string>& extensions) {
 }  // namespace
 
 std::string DesktopEntryPath() {
-  std::string data = DataHome();
+  std::string data = base::DataHome();
   return data.empty() ? std::string() : data + "/applications/" + kDesktopEntryName;
 }
 
 std::string MimePackagePath() {
-  std::string data = DataHome();
+  std::string data = base::DataHome();
   return data.empty() ? std::string() : data + "/mime/packages/" + kMimePackageName;
 }
 
 std::string MimeAppsPath() {
-  std::string config = ConfigHome();
+  std::string config = base::ConfigHome();
   return config.empty() ? std::string() : config + "/mimeapps.list";
 }
 
 std::string AutoStartPath() {
-  std::string config = ConfigHome();
+  std::string config = base::ConfigHome();
   return config.empty() ? std::string() : config + "/autostart/" + kAutoStartEntryName;
-}
-
-std::string RunningProgramFile() {
-  std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.string();
 }
 
 void RegisterFileTypes(const std::vector<std::string>& extensions, const std::string& programFile) {

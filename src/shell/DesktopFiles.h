@@ -15,9 +15,6 @@ namespace shell {
 // cannot be registered is skipped. Called at every start.
 void RegisterFileTypes(const std::vector<std::string>& extensions, const std::string& programFile);
 
-// The running program file, links resolved.
-std::string RunningProgramFile();
-
 // Full paths of the files written above.
 std::string DesktopEntryPath();
 std::string MimePackagePath();

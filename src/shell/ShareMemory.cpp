@@ -19,7 +19,7 @@
 
 #include <QString>
 
-#include "shell/PlatformPaths.h"
+#include "base/UserFolders.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ class TBudgetClock {
 };
 
 std::string InRuntimeDir(const char* name) {
-  std::string dir = shell::RuntimeDir();
+  std::string dir = base::RuntimeDir();
   return dir.empty() ? std::string() : dir + "/" + name;
 }
 

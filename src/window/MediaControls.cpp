@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QFileInfo>
 
+#include "base/UserFolders.h"
 #include "shell/Mpris.h"
 #include "shell/Taskbar.h"
 #include "shell/WinVerUtils.h"
@@ -43,8 +44,8 @@ std::unique_ptr<shell::ITaskbarList> MakeTaskbarList() {
 bool MediaBusWanted() {
   if (MediaBusOverride()) return *MediaBusOverride();
   if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) return true;
-  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+  const std::string runtime = base::SessionRuntimeDir();
+  return !runtime.empty() && QFileInfo::exists(QString::fromStdString(runtime + "/bus"));
 }
 
 // The icons of the thumbnail buttons, named by their pictures (there are no icon handles here).

@@ -10,19 +10,11 @@
 #include <atomic>
 #include <thread>
 
+#include "base/OneShot.h"
 #include "online/Search.h"
 #include "window/unitMain.h"
 
 namespace {
-
-// Starts job on a detached thread; without a thread to be had it runs here.
-void StartDetached(std::function<void()> job) {
-  try {
-    std::thread(job).detach();
-  } catch (const std::system_error&) {
-    job();
-  }
-}
 
 QString Text(const std::string& utf8) {
   return QString::fromStdString(utf8);
@@ -47,14 +39,16 @@ void TunitMain::WaitOffMainThread(std::function<void()> job) {
     std::exception_ptr error;
   };
   auto shared = std::make_shared<TShared>();
-  StartDetached([shared, job = std::move(job)] {
-    try {
-      job();
-    } catch (...) {
-      shared->error = std::current_exception();
-    }
-    shared->done = true;
-  });
+  base::StartOneShot(
+      [shared, job = std::move(job)] {
+        try {
+          job();
+        } catch (...) {
+          shared->error = std::current_exception();
+        }
+        shared->done = true;
+      },
+      base::TNoThread::RunHere);
   if (!shared->done) {
     QEventLoop loop;
     QTimer poll;
@@ -122,40 +116,42 @@ void TunitMain::SearchOnline(const QString& page) {
   FOLWaitTurn->Start();
 
   std::weak_ptr<char> alive = FOLAlive;
-  StartDetached([this, alive, request, query = textSearch->Text().toStdString(),
-                 pageText = page.toStdString()] {
-    auto reply = std::make_shared<online::SearchPage>();
-    try {
-      *reply = online::SearchOnline(query, pageText);
-    } catch (...) {
-      // a failed request shows nothing, as an empty reply does
-    }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
-    QMetaObject::invokeMethod(
-        app,
-        [this, alive, request, reply] {
-          if (alive.expired() || request != FOLRequest)
-            return;  // the window is gone, or a
-                     // newer request is out
-          Guarded("SearchOnline", [&] {
-            FOLWaiting = false;
-            FOLWaitTurn->Stop();
-            DBImageWait->SetVisible(false);
-            if (!reply->hasSongList) return;  // the buttons keep the states the click gave them
-            if (reply->moreMayFollow) {
-              btnOLnext->SetEnabled(true);
-            } else {
-              OLMore = false;
-              btnOLnext->SetEnabled(false);
-            }
-            for (const online::OnlineSong& song : reply->songs)
-              AddOnlineResultItem(Text(song.name), Text(song.singer), Text(song.imgUrl),
-                                  Text(song.mp3), Text(song.album), Text(song.duration));
-          });
-        },
-        Qt::QueuedConnection);
-  });
+  base::StartOneShot(
+      [this, alive, request, query = textSearch->Text().toStdString(),
+       pageText = page.toStdString()] {
+        auto reply = std::make_shared<online::SearchPage>();
+        try {
+          *reply = online::SearchOnline(query, pageText);
+        } catch (...) {
+          // a failed request shows nothing, as an empty reply does
+        }
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return;
+        QMetaObject::invokeMethod(
+            app,
+            [this, alive, request, reply] {
+              if (alive.expired() || request != FOLRequest)
+                return;  // the window is gone, or a
+                         // newer request is out
+              Guarded("SearchOnline", [&] {
+                FOLWaiting = false;
+                FOLWaitTurn->Stop();
+                DBImageWait->SetVisible(false);
+                if (!reply->hasSongList) return;  // the buttons keep the states the click gave them
+                if (reply->moreMayFollow) {
+                  btnOLnext->SetEnabled(true);
+                } else {
+                  OLMore = false;
+                  btnOLnext->SetEnabled(false);
+                }
+                for (const online::OnlineSong& song : reply->songs)
+                  AddOnlineResultItem(Text(song.name), Text(song.singer), Text(song.imgUrl),
+                                      Text(song.mp3), Text(song.album), Text(song.duration));
+              });
+            },
+            Qt::QueuedConnection);
+      },
+      base::TNoThread::RunHere);
 }
 
 void TunitMain::AddOnlineResultItem(const QString& name, const QString& singer, const QString&,

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include "shell/PlatformPaths.h"
+#include "base/UserFolders.h"
 #include "window/PlayRules.h"
 #include "window/unitMain.h"
 
@@ -327,7 +327,7 @@ void TunitMain::btnSoundClick(TvxObject*) {
   } else {
     SetGlyph(btnSound, kGlyphSoundOn);
     const QString file =
-        QString::fromStdString(shell::ProgramDir()) + QStringLiteral("/sound on.png");
+        QString::fromStdString(base::ProgramDir()) + QStringLiteral("/sound on.png");
     if (QFileInfo::exists(file)) {
       TvxBitmap picture;
       if (picture.LoadFromFile(file)) btnSound->Bitmap().Assign(picture);

@@ -5,9 +5,9 @@
 #include <QMenu>
 #include <QTimer>
 
+#include "base/UserFolders.h"
 #include "online/Workers.h"
 #include "online/common.h"
-#include "shell/PlatformPaths.h"
 #include "shell/ShareMemory.h"
 
 namespace {
@@ -195,7 +195,7 @@ void TunitMain::FormCreate(TvxObject*) {
 }
 
 void TunitMain::CreateAudioEngine() {
-  FEngine = std::make_unique<TAudioEngine>(0, shell::ProgramDir() + "/");
+  FEngine = std::make_unique<TAudioEngine>(0, base::ProgramDir() + "/");
   if (gAudioEngine == nullptr) gAudioEngine = FEngine.get();
 }
 

@@ -1,5 +1,6 @@
 // Registration with the desktop from the window: the file types at creation and the autostart box.
 #include "WindowTestSupport.h"
+#include "base/UserFolders.h"
 #include "shell/DesktopFiles.h"
 
 namespace {
@@ -23,8 +24,7 @@ TEST_F(Desktop, CreationRegistersTheRunningProgramForItsSixteenTypes) {
   Open();
   const QString entry = Read(shell::DesktopEntryPath());
   ASSERT_FALSE(entry.isEmpty());
-  EXPECT_TRUE(
-      entry.contains("\nExec=" + QString::fromStdString(shell::RunningProgramFile()) + " %f\n"));
+  EXPECT_TRUE(entry.contains("\nExec=" + QString::fromStdString(base::ProgramFile()) + " %f\n"));
   EXPECT_TRUE(entry.contains("MimeType=audio/aac;audio/ac3;audio/x-ape;audio/x-cda;"));
   const QString defaults = Read(shell::MimeAppsPath());
   EXPECT_TRUE(defaults.contains("audio/mpeg=melvo.desktop;"));
@@ -54,9 +54,8 @@ TEST_F(Desktop, AutoStartBoxWritesAndRemovesTheEntryByItsStateBeforeTheClick) {
   window->checkAutoStart->Click();
   EXPECT_TRUE(window->checkAutoStart->IsChecked());
   ASSERT_TRUE(QFile::exists(path));
-  EXPECT_TRUE(
-      Read(path.toStdString())
-          .contains("\nExec=" + QString::fromStdString(shell::RunningProgramFile()) + "\n"));
+  EXPECT_TRUE(Read(path.toStdString())
+                  .contains("\nExec=" + QString::fromStdString(base::ProgramFile()) + "\n"));
   window->checkAutoStart->Click();
   EXPECT_FALSE(QFile::exists(path));
 

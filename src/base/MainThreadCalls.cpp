@@ -1,4 +1,4 @@
-#include "audio/MainThreadCalls.h"
+#include "base/MainThreadCalls.h"
 
 #include <QCoreApplication>
 #include <QEvent>
