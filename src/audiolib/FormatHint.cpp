@@ -5,9 +5,7 @@
 
 #include <vector>
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
+#include "audiolib/OnDemandFfmpeg.h"
 
 namespace melvo::audiolib {
 namespace {

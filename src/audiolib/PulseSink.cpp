@@ -2,7 +2,7 @@
 // long buffer filled, so that it wakes rarely; the stream's own latency report tells the mixer how
 // much of what it handed over is still to be heard, and a wake-up flushes the buffer, so that
 // starts, seeks and pauses are heard at once.
-#include <pulse/pulseaudio.h>
+#include "audiolib/OnDemandPulse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +26,7 @@ class PulseSink final : public OutputSink {
   ~PulseSink() override { close(); }
 
   bool open(int rate) override {
+    if (!ondemand::pulse.open()) return false;
     rate_ = rate;
     mixed_.assign(size_t(Mixer::kMaxFrames) * 2, 0.0f);
     loop_ = pa_threaded_mainloop_new();

@@ -1,5 +1,5 @@
 // Output through SDL's audio callback.
-#include <SDL.h>
+#include "audiolib/OnDemandSdl.h"
 
 #include "audiolib/Mixer.h"
 #include "audiolib/OutputSink.h"
@@ -18,6 +18,7 @@ class SdlSink final : public OutputSink {
   ~SdlSink() override { close(); }
 
   bool open(int rate) override {
+    if (!ondemand::sdl.open()) return false;
     // SDL would otherwise take over SIGINT and SIGTERM, and the program would no longer stop on
     // them.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
