@@ -119,3 +119,22 @@ with open(db, "rb") as f:
     put("library_db", "database", b"\0" + f.read())
 os.remove(db)
 put("library_db", "songs", b"\1" + "晴天\x1f叶惠美\x1f周杰伦\x1f/m/1.mp3\x1eIt's\x1f100%\x1f_x_\x1eit".encode())
+
+# ---- dropped paths: steps that build a folder tree (see fuzz/DroppedPathsFuzzer.cpp) ----
+def step(kind, name=b"", extra=None):
+    name = name.encode() if isinstance(name, str) else name
+    return bytes([kind | (len(name) << 3)]) + name + (b"" if extra is None else bytes([extra]))
+
+
+FOLDER, UP, FILE, LINK_UP, LINK_TOP, LINK_TO, ODD_LINK, DROP = range(8)
+put("dropped_paths", "album", step(FOLDER, "晴天 album") + step(FILE, "01 intro", 0)
+    + step(FILE, "02", 2) + step(FILE, "cover", 4) + step(UP) + step(FILE, "loose", 1))
+put("dropped_paths", "parent_loop", step(FOLDER, "sub") + step(FILE, "b", 0) + step(LINK_UP, "up")
+    + step(LINK_TOP, "top") + step(UP) + step(FILE, "a", 3))
+put("dropped_paths", "links", step(FOLDER, "z") + step(FILE, "real", 0) + step(UP)
+    + step(LINK_TO, "a-link.mp3", 0x81) + step(LINK_TO, "a-folder", 0) + step(ODD_LINK, "self", 0)
+    + step(ODD_LINK, "gone", 1) + step(ODD_LINK, "pipe", 2))
+put("dropped_paths", "odd_names", step(FOLDER, b"\xff\xfe\n") + step(FILE, b" lead \xe9", 7)
+    + step(FILE, b"back\\slash", 0) + step(UP) + step(FOLDER, ".hidden") + step(FILE, "ghost", 0))
+put("dropped_paths", "drops", step(FOLDER, "a") + step(FILE, "x", 0) + step(DROP | 8) + step(UP)
+    + step(FILE, "y", 0) + step(DROP) + step(LINK_TO, "l", 1) + step(DROP))

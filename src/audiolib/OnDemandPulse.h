@@ -40,5 +40,7 @@ MELVO_ON_DEMAND(ondemand::pulse, pa_stream_write);
 MELVO_ON_DEMAND(ondemand::pulse, pa_stream_cork);
 MELVO_ON_DEMAND(ondemand::pulse, pa_stream_flush);
 MELVO_ON_DEMAND(ondemand::pulse, pa_stream_get_latency);
+MELVO_ON_DEMAND(ondemand::pulse, pa_stream_get_buffer_attr);
+MELVO_ON_DEMAND(ondemand::pulse, pa_stream_writable_size);
 
 }  // namespace melvo::audiolib

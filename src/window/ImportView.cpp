@@ -1,22 +1,20 @@
 // Adding songs: the add dialog (files or a whole folder), drops from the file manager, the
 // command-line and hand-off import, and the import's progress. Files are probed and stored
 // off the main thread; their entries come in pieces, each with the row ids its songs got.
-#include <QDir>
-#include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QMimeData>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <shared_mutex>
 
+#include "library/AudioFiles.h"
 #include "library/Import.h"
 #include "window/unitMain.h"
 
@@ -74,38 +72,20 @@ void TunitMain::CreateImportList() {
 }
 
 QStringList TunitMain::AudioExtensions() const {
-  // The patterns of the dialog's filter: "*.mp3;*.flac|…".
   QStringList extensions;
-  static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
-  for (auto m = pattern.globalMatch(dlgOpen1.Filter); m.hasNext();) {
-    const QString ext = m.next().captured(1).toLower();
-    if (!extensions.contains(ext)) extensions << ext;
-  }
+  for (const std::string& ext : AudioExtensionsOf(dlgOpen1.Filter.toStdString()))
+    extensions << QString::fromStdString(ext);
   return extensions;
 }
 
 QStringList TunitMain::AudioFilesIn(const QStringList& paths) const {
-  const QStringList extensions = AudioExtensions();
-  const auto isAudio = [&](const QFileInfo& info) {
-    return info.isFile() && extensions.contains(info.suffix().toLower());
-  };
+  std::vector<std::string> given;
+  given.reserve(size_t(paths.size()));
+  for (const QString& p : paths) given.push_back(QFile::encodeName(p).toStdString());
   QStringList files;
-  for (const QString& path : paths) {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-      QStringList found;
-      QDirIterator it(path, QDir::Files | QDir::Readable,
-                      QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-      while (it.hasNext()) {
-        const QString file = it.next();
-        if (isAudio(it.fileInfo())) found << file;
-      }
-      std::sort(found.begin(), found.end());
-      files << found;
-    } else if (isAudio(info)) {
-      files << info.absoluteFilePath();
-    }
-  }
+  for (const std::string& file :
+       FindAudioFiles(given, AudioExtensionsOf(dlgOpen1.Filter.toStdString())))
+    files << QFile::decodeName(QByteArray::fromStdString(file));
   return files;
 }
 
@@ -244,10 +224,11 @@ void TunitMain::ImportPieceArrived(TImportProgress piece, uint64_t batch, TImpor
 }
 
 void TunitMain::ImportCommandLine(const QString& text) {
-  const QString path = text.trimmed();
-  if (path.isEmpty()) return;
-  // The whole text is one path: a path with spaces arrives as several arguments.
-  ImportFiles({path}, [this](int previous, int entry) {
+  QStringList paths;
+  for (const std::string& path : CommandLineImportPaths(text.toStdString()))
+    paths << QString::fromStdString(path);
+  if (paths.isEmpty()) return;
+  ImportFiles(paths, [this](int previous, int entry) {
     // The entry of the named song plays: the one appended for it, or the one found.
     if (entry < 0 || entry >= musicListBox->Count()) return;
     if (CurConfig) CurConfig->now_psi = entry;

@@ -26,16 +26,18 @@ class Import : public WindowTest {
     TunitMain::SetAddDialogForTesting(nullptr);
     WindowTest::TearDown();
   }
-  // A folder of the test with untagged copies of one tone (links: no space taken).
+  // A folder of the test.
   QString MakeFolder(const QString& relative) {
     const QString dir = home_.path() + "/" + relative;
     QDir().mkpath(dir);
     return dir;
   }
+  // An untagged copy of a tone: a hard link, so no space is taken and it is a file of its own
+  // (a folder's search lists the file behind symbolic links once).
   QString Copy(const QString& to, const char* fixture = "tone.mp3") {
     QDir().mkpath(QFileInfo(to).path());
     const QByteArray from = Fixture(fixture).toUtf8(), dest = to.toUtf8();
-    if (symlink(from.constData(), dest.constData()) != 0) QFile::copy(Fixture(fixture), to);
+    if (link(from.constData(), dest.constData()) != 0) QFile::copy(Fixture(fixture), to);
     return to;
   }
   void AnswerAddDialog(QStringList files, QString folder = QString()) {
@@ -168,6 +170,7 @@ TEST_F(Import, ADroppedFolderAddsItsAudioFilesSortedByPathThroughEverySubfolder)
   Copy(root + "/a/zero.MP3");
   Copy(root + "/notes.txt");
   Copy(root + "/.hidden/ghost.mp3");
+  ASSERT_EQ(symlink("..", (root + "/b/up").toUtf8().constData()), 0);
   const QString loose = Copy(MakeFolder("other") + "/loose.mp3");
   w.ImportDropped({loose, root, home_.path() + "/missing.mp3", Copy(root + "/../cover.jpg")});
   ASSERT_TRUE(WaitForImport());
