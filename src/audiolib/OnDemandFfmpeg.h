@@ -84,6 +84,7 @@ MELVO_ON_DEMAND(ondemand::avformat, avformat_open_input);
 MELVO_ON_DEMAND(ondemand::avformat, avformat_find_stream_info);
 MELVO_ON_DEMAND(ondemand::avformat, avformat_seek_file);
 MELVO_ON_DEMAND(ondemand::avformat, avformat_close_input);
+MELVO_ON_DEMAND(ondemand::avformat, av_find_input_format);
 MELVO_ON_DEMAND(ondemand::avformat, av_probe_input_format2);
 MELVO_ON_DEMAND(ondemand::avformat, av_find_best_stream);
 MELVO_ON_DEMAND(ondemand::avformat, av_read_frame);
