@@ -18,5 +18,6 @@ MELVO_ON_DEMAND(ondemand::sdl, SDL_QuitSubSystem);
 MELVO_ON_DEMAND(ondemand::sdl, SDL_OpenAudioDevice);
 MELVO_ON_DEMAND(ondemand::sdl, SDL_PauseAudioDevice);
 MELVO_ON_DEMAND(ondemand::sdl, SDL_CloseAudioDevice);
+MELVO_ON_DEMAND(ondemand::sdl, SDL_GetCurrentAudioDriver);
 
 }  // namespace melvo::audiolib
