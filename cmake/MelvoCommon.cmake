@@ -30,13 +30,20 @@ function(melvo_add_subdirs dir)
   endforeach()
 endfunction()
 
+# melvo_run_headless(TARGET)
+# The program sets up the Qt offscreen platform and the no-sound audio device for itself, before
+# main (tests/HeadlessEnvironment.cpp), so that it needs neither a display nor a card however it is
+# started: from ctest, by hand or from a script. Every test program and fuzz target has it.
+function(melvo_run_headless target)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/HeadlessEnvironment.cpp)
+endfunction()
+
 # melvo_add_gtest(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l])
-# One test executable; every GoogleTest case becomes a CTest test. Tests run with the Qt
-# offscreen platform and the no-sound audio device (tests/HeadlessEnvironment.cpp) so that they
-# need neither a display nor a card.
+# One test executable, run headless; every GoogleTest case becomes a CTest test.
 function(melvo_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/HeadlessEnvironment.cpp)
+  add_executable(${name} ${T_SOURCES})
+  melvo_run_headless(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} melvo_build_paths GTest::gtest GTest::gmock
                                          GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

@@ -23,8 +23,6 @@ TAudioEngine* gEngine = nullptr;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  setenv("MELVO_AUDIO_DEVICE", "nosound", 1);
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
   static QCoreApplication app(*argc, *argv);
   static std::unique_ptr<TAudioEngine> engine =
       std::make_unique<TAudioEngine>(0, melvo::build::BinDir() + "/");

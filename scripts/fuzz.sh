@@ -53,7 +53,6 @@ run() {
   # shellcheck disable=SC2086
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:allocator_may_return_null=1} \
   UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
-  QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy MELVO_AUDIO_DEVICE=nosound \
     "$bin" "${args[@]}" ${FUZZ_FLAGS:-} "$out/corpus" "$build/seeds/$t" 2>&1 | tee "$out/last.log" |
     grep -E '^#[0-9]+.*(INITED|DONE)|ERROR|SUMMARY|check failed|stat::' || true
   return "${PIPESTATUS[0]}"

@@ -1,5 +1,6 @@
-// Linked into every test program: the suites run headless (no display, no sound card) unless the
-// caller's environment says otherwise.
+// Linked into every test program and fuzz target (melvo_run_headless): they run headless (no
+// display, no sound card) unless the caller's environment says otherwise. This is the only place
+// that sets it; neither ctest's presets nor the scripts repeat it.
 #include <cstdlib>
 
 namespace {

@@ -9,7 +9,6 @@
 namespace audiolib_test {
 
 void initDevice() {
-  setenv("MELVO_AUDIO_DEVICE", "nosound", 0);
   setenv("MELVO_PLUGIN_DIR", melvo::build::BinDir().c_str(),
          1);  // the tests run from their own folder
   bool ready =
