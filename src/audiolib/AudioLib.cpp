@@ -15,6 +15,7 @@ extern "C" {
 #include "audiolib/OutputClockReading.h"
 #include "audiolib/Plugins.h"
 #include "audiolib/Stream.h"
+#include "audiolib/TagReaders.h"
 #include "audiolib/Tags.h"
 
 namespace melvo::audiolib {
@@ -229,10 +230,12 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
   AVFormatContext* fmt = openFileContainer(path, &s->readGuard, &error, &size);
   if (!fmt) return fail(error, 0u);
   s->fileSize = size;
+  // An MP3 that starts with a Xing or Info frame tells its format and exact length there.
+  const std::optional<Mp3Start> mp3 = stateMp3Format(fmt, path);
   s->decoder = Decoder::open(fmt, pluginFactory(), decodeOnly ? 0 : l.device.rate(),
                              decodeOnly ? 0 : 2, false, &s->readGuard, &error);
   if (s->decoder && s->decoder->channelType() == BASS_CTYPE_STREAM_MP3) {
-    int64_t exact = exactMp3Frames(path);
+    int64_t exact = mp3 ? mp3->frames : exactMp3Frames(path);
     if (exact > 0) s->decoder->setLengthFrames(exact);
   }
   return finishStream(std::move(s), error);
@@ -503,13 +506,23 @@ const char* TAGS_Read(DWORD handle, const char* fmt) {
   std::string text;
   {
     std::lock_guard lock(s->tagMutex);
-    if (!s->tagsLoaded) {
+    const bool common = asksOnlyCommonTags(fmt);
+    if (!s->tagsLoaded && s->isFile && common) {
+      // Title, artist and album of the usual files without TagLib (the import asks for these).
+      if (auto fast = readCommonTags(s->name)) {
+        s->tags = std::move(*fast);
+        s->tagsLoaded = true;
+        s->tagsPartial = true;
+      }
+    }
+    if (!s->tagsLoaded || (s->tagsPartial && !common)) {
       s->tags = s->isFile ? readFileTags(s->name) : std::map<std::string, std::string>{};
       if (s->tags.empty()) {
         for (const auto& [key, value] : s->decoder->metadata())
           s->tags[key == "date" ? "year" : key] = value;
       }
       s->tagsLoaded = true;
+      s->tagsPartial = false;
     }
     text = formatTags(fmt, s->tags);
   }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <vector>
 
 extern "C" {
@@ -34,6 +35,53 @@ ssize_t readAt(int fd, unsigned char* buf, size_t size, int64_t offset) {
   return ssize_t(done);
 }
 
+// Length in bytes of the MPEG audio frame whose header starts at `p`, 0 when it is none (or of
+// free bit rate, whose length the header does not tell).
+int mpegFrameLength(const unsigned char* p) {
+  const uint32_t h = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+  if ((h & 0xFFE00000u) != 0xFFE00000u) return 0;
+  const int version = int(h >> 19) & 3;  // 3 = MPEG-1, 2 = MPEG-2, 0 = MPEG-2.5
+  const int layer = 4 - (int(h >> 17) & 3);
+  const int rateIndex = int(h >> 12) & 15;
+  const int srIndex = int(h >> 10) & 3;
+  if (version == 1 || layer == 4 || rateIndex == 0 || rateIndex == 15 || srIndex == 3) return 0;
+  static const int kRates[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  static const int kSampleRates[3] = {44100, 48000, 32000};
+  const bool mpeg1 = version == 3;
+  const int sampleRate = kSampleRates[srIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+  const int bitRate = kRates[mpeg1 ? 0 : 1][layer - 1][rateIndex] * 1000;
+  const int padding = int(h >> 9) & 1;
+  if (layer == 1) return (12 * bitRate / sampleRate + padding) * 4;
+  if (layer == 3 && !mpeg1) return 72 * bitRate / sampleRate + padding;
+  return 144 * bitRate / sampleRate + padding;
+}
+
+// MPEG audio starting right at `p`: three frames in a row of the same version, layer and rate.
+bool mpegAudioAt(const unsigned char* p, size_t n) {
+  size_t at = 0;
+  uint32_t kind = 0;
+  for (int frames = 0; frames < 3; ++frames) {
+    if (at + 4 > n) return false;
+    const int length = mpegFrameLength(p + at);
+    if (length < 4) return false;
+    const uint32_t k = uint32_t(p[at + 1]) << 8 | (p[at + 2] & 0x0C);  // version, layer, rate
+    if (frames > 0 && k != kind) return false;
+    kind = k;
+    at += size_t(length);
+  }
+  return true;
+}
+
+const AVInputFormat* known(const char* name) {
+  return av_find_input_format(name);
+}
+
 }  // namespace
 
 int64_t id3v2TagLength(const unsigned char* head, size_t size) {
@@ -46,7 +94,7 @@ int64_t id3v2TagLength(const unsigned char* head, size_t size) {
   return length;
 }
 
-const AVInputFormat* formatPastId3v2(const std::string& path) {
+const AVInputFormat* formatPastId3v2(const std::string& path, int64_t* tagLength) {
   Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return nullptr;
   unsigned char head[10];
@@ -58,12 +106,25 @@ const AVInputFormat* formatPastId3v2(const std::string& path) {
     buf.assign(want + AVPROBE_PADDING_SIZE, 0);
     const ssize_t got = readAt(file.fd, buf.data(), want, tag);
     if (got <= 16) return nullptr;  // nothing after the tag to go by
+    // The usual cases go by their first bytes alone, without asking every demuxer.
+    static const AVInputFormat* const mp3 = known("mp3");
+    static const AVInputFormat* const flac = known("flac");
+    const AVInputFormat* plain = nullptr;
+    if (got >= 4 && std::memcmp(buf.data(), "fLaC", 4) == 0) plain = flac;
+    if (mpegAudioAt(buf.data(), size_t(got))) plain = mp3;
+    if (plain) {
+      if (tagLength) *tagLength = tag;
+      return plain;
+    }
     AVProbeData probe{};
     probe.filename = path.c_str();
     probe.buf = buf.data();
     probe.buf_size = int(got);
     int score = AVPROBE_SCORE_RETRY;
-    if (const AVInputFormat* format = av_probe_input_format2(&probe, 1, &score)) return format;
+    if (const AVInputFormat* format = av_probe_input_format2(&probe, 1, &score)) {
+      if (tagLength) *tagLength = tag;
+      return format;
+    }
     if (size_t(got) < want) return nullptr;  // the whole file was looked at
   }
   return nullptr;

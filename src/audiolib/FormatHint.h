@@ -19,6 +19,7 @@ int64_t id3v2TagLength(const unsigned char* head, size_t size);
 
 // The container of the file at `path` when it starts with an ID3v2 tag and the bytes after the
 // tag tell the format with confidence; nullptr otherwise (FFmpeg then recognises it itself).
-const AVInputFormat* formatPastId3v2(const std::string& path);
+// *tagLength (when given) gets the length of that tag.
+const AVInputFormat* formatPastId3v2(const std::string& path, int64_t* tagLength = nullptr);
 
 }  // namespace melvo::audiolib

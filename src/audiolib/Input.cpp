@@ -1,6 +1,7 @@
 #include "audiolib/Input.h"
 
 #include "audiolib/FormatHint.h"
+#include "audiolib/Mp3Length.h"
 #include "audiolib/ReadGuard.h"
 
 #include <sys/stat.h>
@@ -162,7 +163,12 @@ AVFormatContext* openFileContainer(const std::string& path, ReadGuard* guard, in
   AVDictionary* opts = nullptr;
   av_dict_set(&opts, "protocol_whitelist", "file", 0);
   // The "file:" prefix keeps names with a colon from being taken for another protocol.
-  int rc = avformat_open_input(&fmt, ("file:" + path).c_str(), formatPastId3v2(path), &opts);
+  // Behind a leading ID3v2 tag the container is known at once, and FFmpeg starts reading after
+  // the tag: its texts are read by the tag readers, and a cover picture in it is not wanted.
+  int64_t tagLength = 0;
+  const AVInputFormat* format = formatPastId3v2(path, &tagLength);
+  if (format) av_dict_set_int(&opts, "skip_initial_bytes", tagLength, 0);
+  int rc = avformat_open_input(&fmt, ("file:" + path).c_str(), format, &opts);
   av_dict_free(&opts);
   if (rc < 0) {
     *error =
@@ -171,6 +177,29 @@ AVFormatContext* openFileContainer(const std::string& path, ReadGuard* guard, in
   }
   *error = BASS_OK;
   return fmt;
+}
+
+std::optional<Mp3Start> stateMp3Format(AVFormatContext* fmt, const std::string& path) {
+  if (!fmt->iformat || std::strcmp(fmt->iformat->name, "mp3") != 0) return std::nullopt;
+  std::optional<Mp3Start> start = readMp3Start(path);
+  if (!start) return start;
+  AVStream* audio = nullptr;
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    AVStream* st = fmt->streams[i];
+    if (st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    if (audio) return start;
+    audio = st;
+  }
+  if (!audio) return start;
+  AVCodecParameters* par = audio->codecpar;
+  if (par->codec_id != AV_CODEC_ID_MP3 || par->sample_rate > 0 || par->ch_layout.nb_channels > 0)
+    return start;
+  if (audio->duration <= 0 || audio->duration == AV_NOPTS_VALUE) return start;
+  par->sample_rate = start->sampleRate;
+  av_channel_layout_uninit(&par->ch_layout);
+  av_channel_layout_default(&par->ch_layout, start->channels);
+  par->frame_size = start->samplesPerFrame;
+  return start;
 }
 
 NetSource::~NetSource() {

@@ -6,10 +6,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "audiolib/AudioLib.h"
+#include "audiolib/Mp3Length.h"
 
 struct AVFormatContext;
 struct AVIOContext;
@@ -22,6 +24,12 @@ class ReadGuard;
 // Reads go through `guard` (which must outlive the container); opening has a deadline.
 AVFormatContext* openFileContainer(const std::string& path, ReadGuard* guard, int* error,
                                    int64_t* size);
+
+// For the "mp3" container: what its first frame tells (see readMp3Start), nullopt otherwise or
+// when that is nothing. The format is given to the container's audio stream when the demuxer left
+// it open (it is otherwise learnt by a stream analysis) and the stream is its only one, an MP3
+// stream of known length.
+std::optional<Mp3Start> stateMp3Format(AVFormatContext* fmt, const std::string& path);
 
 struct NetOptions {
   int timeoutMs = 5000;

@@ -84,6 +84,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
 
   std::mutex tagMutex;
   bool tagsLoaded = false;
+  bool tagsPartial = false;  // only title, artist and album were read
   std::map<std::string, std::string> tags;
 
  private:

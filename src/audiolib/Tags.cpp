@@ -11,6 +11,7 @@
 #include <taglib/infotag.h>
 #include <taglib/tag.h>
 #include <taglib/tstring.h>
+#include <taglib/wavfile.h>
 
 namespace melvo::audiolib {
 namespace {
@@ -106,6 +107,11 @@ void installLegacyHandlers() {
   });
 }
 
+// The codes of formatTags and the keys they stand for; the first three are the common tags.
+const std::pair<const char*, const char*> kTagCodes[] = {
+    {"%TITL", "title"}, {"%ARTI", "artist"},  {"%ALBM", "album"}, {"%GNRE", "genre"},
+    {"%YEAR", "year"},  {"%CMNT", "comment"}, {"%TRCK", "track"}};
+
 std::string utf8(const TagLib::String& s) {
   return s.to8Bit(true);
 }
@@ -125,20 +131,44 @@ std::map<std::string, std::string> readFileTags(const std::string& path) {
   TagLib::FileRef file(path.c_str(), false);
   if (file.isNull() || !file.tag()) return tags;
   const TagLib::Tag* tag = file.tag();
-  tags["title"] = utf8(tag->title());
-  tags["artist"] = utf8(tag->artist());
-  tags["album"] = utf8(tag->album());
-  tags["genre"] = utf8(tag->genre());
-  tags["comment"] = utf8(tag->comment());
-  if (tag->year()) tags["year"] = std::to_string(tag->year());
-  if (tag->track()) tags["track"] = std::to_string(tag->track());
+  // A WAV file's tag here is its ID3 chunk alone; its INFO list gives what that lacks.
+  const TagLib::Tag* info = nullptr;
+  if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.file()); wav && wav->hasInfoTag())
+    info = wav->InfoTag();
+  auto text = [&](TagLib::String (TagLib::Tag::*get)() const) {
+    TagLib::String value = (tag->*get)();
+    if (value.isEmpty() && info) value = (info->*get)();
+    return utf8(value);
+  };
+  auto number = [&](unsigned (TagLib::Tag::*get)() const) {
+    unsigned value = (tag->*get)();
+    if (value == 0 && info) value = (info->*get)();
+    return value;
+  };
+  tags["title"] = text(&TagLib::Tag::title);
+  tags["artist"] = text(&TagLib::Tag::artist);
+  tags["album"] = text(&TagLib::Tag::album);
+  tags["genre"] = text(&TagLib::Tag::genre);
+  tags["comment"] = text(&TagLib::Tag::comment);
+  if (unsigned year = number(&TagLib::Tag::year)) tags["year"] = std::to_string(year);
+  if (unsigned track = number(&TagLib::Tag::track)) tags["track"] = std::to_string(track);
   return tags;
 }
 
+bool asksOnlyCommonTags(const std::string& fmt) {
+  for (size_t i = 0; i < fmt.size();) {
+    if (fmt.compare(i, 2, "%%") == 0) {
+      i += 2;
+      continue;
+    }
+    for (size_t k = 3; k < std::size(kTagCodes); ++k)
+      if (fmt.compare(i, 5, kTagCodes[k].first) == 0) return false;
+    ++i;
+  }
+  return true;
+}
+
 std::string formatTags(const std::string& fmt, const std::map<std::string, std::string>& tags) {
-  static const std::pair<const char*, const char*> kKeys[] = {
-      {"%TITL", "title"}, {"%ARTI", "artist"},  {"%ALBM", "album"}, {"%GNRE", "genre"},
-      {"%YEAR", "year"},  {"%CMNT", "comment"}, {"%TRCK", "track"}};
   std::string out;
   for (size_t i = 0; i < fmt.size();) {
     if (fmt.compare(i, 2, "%%") == 0) {
@@ -147,7 +177,7 @@ std::string formatTags(const std::string& fmt, const std::map<std::string, std::
       continue;
     }
     bool replaced = false;
-    for (const auto& [code, key] : kKeys) {
+    for (const auto& [code, key] : kTagCodes) {
       if (fmt.compare(i, 5, code) != 0) continue;
       auto it = tags.find(key);
       if (it != tags.end()) out += it->second;
