@@ -20,6 +20,7 @@ class Device {
   void setRunning(bool on);
   void wake();  // a stream started, moved or paused: drop what is queued where the sink can
   bool dropsQueued() const { return sink_ && sink_->drops(); }
+  int startFrames() const { return sink_ ? sink_->startFrames() : 4096; }
   void attach(Stream* s);
   void detach(Stream* s);  // returns once the mixer no longer uses s
   void setMaster(float volume) { mixer_.master = volume; }

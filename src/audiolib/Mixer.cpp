@@ -46,6 +46,14 @@ void Mixer::detach(Stream* s) {
   }
 }
 
+bool Mixer::startPending() const {
+  for (const auto& slot : slots_) {
+    Stream* s = slot.load();
+    if (s && s->audible() && !s->ready()) return true;
+  }
+  return false;
+}
+
 void Mixer::clear() {
   for (auto& slot : slots_) slot.store(nullptr);
 }

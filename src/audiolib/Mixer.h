@@ -29,6 +29,8 @@ class Mixer {
   // Only while no pass can run: from the mixing thread itself, or with the output paused.
   void setQueued(int64_t frames);
   bool audible() const { return audible_.load(std::memory_order_relaxed); }
+  // A stream plays that has not decoded its first stretch yet (after a start or a seek).
+  bool startPending() const;
   const OutputClock& clock() const { return clock_; }
 
   std::atomic<float> master{1.0f};

@@ -21,6 +21,9 @@ class OutputSink {
   virtual void wake() = 0;
   // Whether wake() drops what is queued, so that it is never heard.
   virtual bool drops() const { return true; }
+  // How much a stream decodes after a start or a seek before it is mixed: what the output takes at
+  // once when it starts, so that no silence is queued in front of the first stretch.
+  virtual int startFrames() const { return 4096; }
 };
 
 std::unique_ptr<OutputSink> makeSdlSink(Mixer& mixer);

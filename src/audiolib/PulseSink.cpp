@@ -1,7 +1,8 @@
 // Output straight to a PulseAudio server (or PipeWire's PulseAudio service). The server keeps a
-// long buffer filled, so that it wakes rarely; the stream's own latency report tells the mixer how
-// much of what it handed over is still to be heard, and a wake-up flushes the buffer, so that
-// starts, seeks and pauses are heard at once.
+// long buffer filled, so that it and this thread wake rarely; the stream's own latency report tells
+// the mixer how much of what it handed over is still to be heard, and a wake-up flushes the buffer,
+// so that starts, seeks and pauses are heard at once. While nothing plays the stream is corked:
+// neither side wakes for silence.
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -16,9 +17,13 @@
 namespace melvo::audiolib {
 namespace {
 
-constexpr int kBufferMs = 200;  // what the server holds ahead of the loudspeaker
-constexpr int kRequestMs = 50;  // the least it asks for at a time
-constexpr int kFrameBytes = 2 * sizeof(float);
+// What the server holds ahead of the loudspeaker, and the least it asks for at a time. The server
+// splits the buffer: (buffer - 2 requests) / 2 for the sound card's own latency, the rest queued
+// for the stream; its sound-card thread wakes about twice per latency, this thread once per
+// request.
+constexpr int kBufferMs = 400;
+constexpr int kRequestMs = 100;
+constexpr int kFrameBytes = 2 * sizeof(int16_t);  // the stream is 16-bit stereo
 
 class PulseSink final : public OutputSink {
  public:
@@ -61,9 +66,9 @@ class PulseSink final : public OutputSink {
   void setRunning(bool on) override {
     if (!stream_) return;
     pa_threaded_mainloop_lock(loop_);
+    running_ = on;
     if (!on) flushLocked();
-    if (pa_operation* op = pa_stream_cork(stream_, on ? 0 : 1, nullptr, nullptr))
-      pa_operation_unref(op);
+    corkLocked();
     pa_threaded_mainloop_unlock(loop_);
   }
 
@@ -71,8 +76,15 @@ class PulseSink final : public OutputSink {
     if (!stream_) return;
     pa_threaded_mainloop_lock(loop_);
     flushLocked();
+    idle_ = false;
+    corkLocked();
+    // A request held back for a stream that was still decoding is answered now.
+    const size_t writable = pa_stream_writable_size(stream_);
+    if (writable != size_t(-1) && writable > 0) write(writable);
     pa_threaded_mainloop_unlock(loop_);
   }
+
+  int startFrames() const override { return startFrames_; }
 
  private:
   bool fail() {
@@ -101,13 +113,21 @@ class PulseSink final : public OutputSink {
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(bytesFor(kRequestMs));
     attr.fragsize = uint32_t(-1);
-    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING |
-                                         PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    // Nothing plays yet: corked until a stream starts.
+    const auto flags =
+        pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                          PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
+    corked_ = true;
     if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
       return false;
     for (;;) {
       pa_stream_state_t state = pa_stream_get_state(stream_);
-      if (state == PA_STREAM_READY) return true;
+      if (state == PA_STREAM_READY) {
+        // After a flush the server asks for its whole queue at once.
+        if (const pa_buffer_attr* a = pa_stream_get_buffer_attr(stream_))
+          startFrames_ = std::max(4096, int(a->tlength / kFrameBytes));
+        return true;
+      }
       if (!PA_STREAM_IS_GOOD(state)) return false;
       pa_threaded_mainloop_wait(loop_);
     }
@@ -129,9 +149,25 @@ class PulseSink final : public OutputSink {
     mixer_.setQueued(0);
   }
 
+  // Corked while stopped, or while nothing plays and what was written has been heard.
+  void corkLocked() {
+    const bool cork = !running_ || idle_;
+    if (cork == corked_) return;
+    corked_ = cork;
+    if (pa_operation* op = pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr))
+      pa_operation_unref(op);
+    if (cork) mixer_.setQueued(0);
+  }
+
   // The server asks for `bytes`: one or more mix passes straight into its buffer.
   void write(size_t bytes) {
+    // Silence queued in front of a stream's first stretch would be heard as a gap: the request
+    // waits until the stream has decoded it (its wake-up writes then).
     int64_t ahead = queuedFrames();
+    if (mixer_.startPending()) {
+      mixer_.mix(mixed_.data(), 0, ahead);  // lets a moved stream let go of its old data
+      return;
+    }
     while (bytes >= kFrameBytes) {
       void* data = nullptr;
       size_t size = bytes;
@@ -149,6 +185,12 @@ class PulseSink final : public OutputSink {
       }
       if (pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= size;
+    }
+    // Silence only, and everything played before it is heard: rest until a stream starts. (A
+    // stream that ended stops playing only once its last sample was heard.)
+    if (!mixer_.audible()) {
+      idle_ = true;
+      corkLocked();
     }
   }
 
@@ -168,6 +210,11 @@ class PulseSink final : public OutputSink {
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   std::vector<float> mixed_;
+  // Main loop's (read and written with it locked).
+  bool running_ = true;
+  bool idle_ = true;
+  bool corked_ = false;
+  int startFrames_ = 4096;
 };
 
 }  // namespace

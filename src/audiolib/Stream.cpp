@@ -12,7 +12,6 @@ namespace melvo::audiolib {
 namespace {
 
 constexpr int kChunkFrames = 1024;
-constexpr uint64_t kAnnounceFrames = 4 * kChunkFrames;  // more than one output period
 
 }  // namespace
 
@@ -96,9 +95,17 @@ void Stream::run() {
   bool atEnd = false;
   bool filling = true;
   uint32_t endsFired = endCount_.load();
-  // The first period of audio (after a start or a seek) is there: the output may take it at once.
+  // What the output takes at once when it starts (after a start or a seek) is there: the stream is
+  // mixed from then on, and the output may take it at once.
+  const uint64_t startFrames = std::min<uint64_t>(device_ ? uint64_t(device_->startFrames()) : 4096,
+                                                  ringFrames_ - 3 * kChunkFrames);
   bool announce = true;
-  uint64_t announceAt = writePos_.load() + kAnnounceFrames;
+  uint64_t announceAt = writePos_.load() + startFrames;
+  auto announceNow = [&] {
+    announce = false;
+    ready_.store(true, std::memory_order_release);
+    if (device_ && playing_.load()) device_->wake();
+  };
   while (!quit_.load()) {
     uint32_t wanted = seekGen_.load(std::memory_order_acquire);
     if (wanted != gen) {
@@ -109,15 +116,21 @@ void Stream::run() {
       draining_ = false;
       filling = true;
       announce = true;
-      announceAt = writePos_.load() + kAnnounceFrames;
+      announceAt = writePos_.load() + startFrames;
       {
         std::lock_guard lock(fxMutex_);
         for (Fx& fx : fx_) fx.band.reset();
       }
-      std::lock_guard lock(flushMutex_);
-      flushWritePos_ = writePos_.load();
-      flushBase_ = target;
-      flushGen_.store(gen, std::memory_order_release);
+      {
+        std::lock_guard lock(flushMutex_);
+        ready_.store(false, std::memory_order_relaxed);  // published with the flush
+        flushWritePos_ = writePos_.load();
+        flushBase_ = target;
+        flushGen_.store(gen, std::memory_order_release);
+      }
+      // An output that waits for this stream runs a pass now, so that the old data is let go.
+      if (device_ && playing_.load() && device_->dropsQueued()) device_->wake();
+      continue;
     }
     const uint64_t used = writePos_.load() - readPos_.load(std::memory_order_acquire);
     const uint64_t room = ringFrames_ - used;
@@ -128,10 +141,7 @@ void Stream::run() {
         applyFx(chunk.data(), n, 2);
         writeRing(chunk.data(), n);
       }
-      if (announce && (writePos_.load() >= announceAt || n < kChunkFrames)) {
-        announce = false;
-        if (device_ && playing_.load()) device_->wake();
-      }
+      if (announce && (writePos_.load() >= announceAt || n < kChunkFrames)) announceNow();
       if (n < kChunkFrames) {
         atEnd = true;
         if (decoder->lengthFrames() > 0) length_ = decoder->lengthFrames();
@@ -141,10 +151,8 @@ void Stream::run() {
       continue;
     }
     filling = false;
-    if (announce) {  // no room for a full period yet: what there is must do
-      announce = false;
-      if (device_ && playing_.load()) device_->wake();
-    }
+    // No room for all of it yet: what there is must do (once the old data is let go after a seek).
+    if (announce && heardGen_.load() == gen) announceNow();
     int64_t drainMs = -1;
     if (draining_.load() && playing_.load() && heardGen_.load() == gen && seekGen_.load() == gen) {
       const uint64_t queued = heardNow().queued;
@@ -164,8 +172,21 @@ void Stream::run() {
     const int64_t ms = drainMs >= 0 ? drainMs : msUntilRefill(room, atEnd, used, gen);
     std::unique_lock lock(workerMutex_);
     if (seekGen_.load() == gen && !quit_.load() && !playRequested_.exchange(false))
-      wake_.wait_for(lock, std::chrono::milliseconds(ms));
+      wake_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return refillWanted_.load() || playRequested_.load() || quit_.load() ||
+               seekGen_.load() != gen;
+      });
+    refillWanted_.store(false);
   }
+}
+
+// The mixer's side: with the lock free the worker is waiting (or will look at the flag before it
+// waits), so the notification reaches it; with the lock taken it is awake anyway.
+void Stream::askForRefill() {
+  if (refillWanted_.exchange(true)) return;
+  if (!workerMutex_.try_lock()) return;
+  workerMutex_.unlock();
+  wake_.notify_one();
 }
 
 // Refill in bursts: once a quarter of the buffer is free, fill it up again. Two chunks stay free
@@ -177,16 +198,16 @@ bool Stream::refillDue(uint64_t room, bool filling, uint32_t gen) const {
   return room >= ringFrames_ / 4 || (filling && room >= uint64_t(kChunkFrames) + reserve);
 }
 
-// The worker sleeps until half the buffer is free, so that it wakes once per half buffer with a
-// quarter certainly free, however coarsely the output takes its periods. Seeks and play requests
-// wake it at once.
+// The worker sleeps until the mixer has taken half the buffer (it asks for a refill then, however
+// coarsely the output takes its periods); seeks and play requests wake it at once. A stream that
+// does not play waits for those alone.
 int64_t Stream::msUntilRefill(uint64_t room, bool atEnd, uint64_t used, uint32_t gen) const {
-  if (!playing_.load()) return 250;
+  (void)room;
+  if (!playing_.load()) return 10000;
   // After a seek the old data is freed once the mixer has switched over, within one period.
   if (heardGen_.load() != gen) return 2;
-  const uint64_t half = ringFrames_ / 2;
-  const uint64_t waitFrames = atEnd ? used : half - std::min(room, half);
-  return std::clamp<int64_t>(int64_t(waitFrames * 1000 / uint64_t(deviceRate_)) + 2, 2, 1000);
+  if (!atEnd) return 2000;  // only if a request went astray
+  return std::clamp<int64_t>(int64_t(used * 1000 / uint64_t(deviceRate_)) + 2, 2, 1000);
 }
 
 void Stream::fireEndSyncs() {
@@ -220,11 +241,13 @@ void Stream::mixInto(float* out, int frames, float* scratch, int64_t passStart) 
     heardGen_.store(mixGen_);
     flushMutex_.unlock();
   }
+  if (!ready_.load(std::memory_order_acquire)) return;  // still decoding its first stretch
   uint64_t w = writePos_.load(std::memory_order_acquire);
   uint64_t r = readPos_.load(std::memory_order_relaxed);
   int n = int(std::min<uint64_t>(w - r, uint64_t(frames)));
   copyFromRing(ring_.data(), ringFrames_, size_t(r % ringFrames_), scratch, size_t(n));
   readPos_.store(r + uint64_t(n), std::memory_order_release);
+  if (w - (r + uint64_t(n)) <= ringFrames_ / 2) askForRefill();
   if (n > 0) handedUntil_.store(passStart + n, std::memory_order_relaxed);
   heardFrames_.fetch_add(uint64_t(n), std::memory_order_relaxed);
   const float vol = volume.load(std::memory_order_relaxed);
@@ -296,11 +319,19 @@ bool Stream::seekFrames(int64_t frame) {
     }
     return true;
   }
+  ended_ = false;
+  requestSeek(frame);
+  return true;
+}
+
+// Not mixed until the worker has decoded the first stretch at `frame`; an output that can drop
+// what it has queued drops it at once, so the move is heard at once.
+void Stream::requestSeek(int64_t frame) {
+  ready_.store(false, std::memory_order_release);
   seekTarget_.store(frame);
   seekGen_.fetch_add(1, std::memory_order_release);
-  ended_ = false;
   wakeWorker();
-  return true;
+  if (device_ && playing_.load() && device_->dropsQueued()) device_->wake();
 }
 
 bool Stream::play(bool restart) {
@@ -351,9 +382,7 @@ void Stream::rewindTo(int64_t frame) {
   if (net && !net->seekable()) return;  // a live stream goes on from what comes next
   int64_t len = length_.load();
   if (frame < 0 || (len >= 0 && frame > len)) return;
-  seekTarget_.store(frame);
-  seekGen_.fetch_add(1, std::memory_order_release);
-  wakeWorker();
+  requestSeek(frame);
   device_->wake();
 }
 

@@ -72,6 +72,8 @@ class Stream : public std::enable_shared_from_this<Stream> {
   // `passStart`: the output's frame count where this pass begins.
   void mixInto(float* out, int frames, float* scratch, int64_t passStart);
   bool audible() const { return playing_.load(std::memory_order_relaxed); }
+  // The first stretch after a start or a seek is decoded: the stream is mixed from now on.
+  bool ready() const { return ready_.load(std::memory_order_acquire); }
   void setOutput(Device* device, const OutputClock* clock) {
     device_ = device;
     clock_ = clock;
@@ -90,6 +92,8 @@ class Stream : public std::enable_shared_from_this<Stream> {
  private:
   void ensureWorker();
   void wakeWorker();
+  void askForRefill();  // from the mixer: never waits
+  void requestSeek(int64_t frame);
   void run();
   void applyFx(float* frames, int count, int channels);
   void fireEndSyncs();
@@ -123,6 +127,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   std::atomic<bool> ended_{false};
   std::atomic<bool> draining_{false};  // all mixed: the end counts once it has been heard
   std::atomic<bool> quit_{false};
+  std::atomic<bool> ready_{false};  // worker -> mixer: see ready()
 
   // Seek requests (caller -> worker), flushes (worker -> mixer).
   std::atomic<uint32_t> seekGen_{0};
@@ -179,6 +184,7 @@ class Stream : public std::enable_shared_from_this<Stream> {
   std::thread worker_;
   std::atomic<bool> workerStarted_{false};
   std::atomic<bool> playRequested_{false};  // a wake-up the worker has not seen yet
+  std::atomic<bool> refillWanted_{false};   // mixer -> worker: the ring is half empty
 };
 
 }  // namespace melvo::audiolib
