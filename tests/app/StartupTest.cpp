@@ -36,7 +36,7 @@ namespace {
 
 QApplication& App() {
   static int argc = 1;
-  static char name[] = "startup_tests";
+  static char name[] = "melvo_app_tests";
   static char* argv[] = {name, nullptr};
   static QApplication* app = new QApplication(argc, argv);
   return *app;

@@ -15,7 +15,7 @@ namespace {
 
 QCoreApplication& App() {
   static int argc = 1;
-  static char name[] = "base_tests";
+  static char name[] = "melvo_base_tests";
   static char* argv[] = {name, nullptr};
   static QCoreApplication* app = [] {
     auto* a = new QCoreApplication(argc, argv);

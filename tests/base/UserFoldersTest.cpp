@@ -126,6 +126,6 @@ TEST(UserFolders, ProgramFileIsTheRunningExecutableWithLinksResolved) {
   const std::string exe = base::ProgramFile();
   ASSERT_FALSE(exe.empty());
   EXPECT_EQ(fs::path(exe), fs::canonical(exe));
-  EXPECT_EQ(fs::path(exe).filename(), "base_tests");
+  EXPECT_EQ(fs::path(exe).filename(), "melvo_base_tests");
   EXPECT_EQ(base::ProgramDir(), fs::path(exe).parent_path().string());
 }

@@ -28,7 +28,7 @@ const QString kProps = QStringLiteral("org.freedesktop.DBus.Properties");
 
 QCoreApplication& App() {
   static int argc = 1;
-  static char name[] = "shell_mpris_tests";
+  static char name[] = "melvo_shell_mpris_tests";
   static char* argv[] = {name, nullptr};
   static QCoreApplication* app = new QCoreApplication(argc, argv);
   return *app;
