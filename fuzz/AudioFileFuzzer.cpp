@@ -10,6 +10,8 @@
 
 #include "audio/AudioEngine.h"
 #include "audiolib/AudioLib.h"
+#include "audiolib/TagReaders.h"
+#include "audiolib/Tags.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {
@@ -38,6 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const TTags tags = gEngine->GetSongLength(path);
   FUZZ_CHECK(tags.Longtime >= 0);
+  // Where the library's own tag readers read the file, TagLib reads the same.
+  if (auto own = melvo::audiolib::readCommonTags(path)) {
+    const auto full = melvo::audiolib::readFileTags(path);
+    for (const char* key : {"title", "artist", "album"}) {
+      auto it = full.find(key);
+      FUZZ_CHECK((*own)[key] == (it == full.end() ? std::string() : it->second));
+    }
+  }
 
   const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
   if (h == 0) return 0;

@@ -1,12 +1,14 @@
 // Tag text: legacy 8-bit text (taken as GB18030 unless it is UTF-8) on its own, and inside the
 // tags that carry it — ID3v2 text frames in each of their encodings (Latin-1, UTF-16 with a byte
 // order mark, UTF-16BE without one, UTF-8), ID3v1 and RIFF INFO — read back through TagLib with
-// the player's handlers. Whatever comes in, what comes out is UTF-8.
+// the player's handlers. Whatever comes in, what comes out is UTF-8, and the library's own tag
+// readers agree with TagLib.
 //
 // Input: one byte of choices, then the text.
 #include <cstring>
 #include <string>
 
+#include "audiolib/TagReaders.h"
 #include "audiolib/Tags.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -127,6 +129,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteFile(path, reinterpret_cast<const uint8_t*>(file.data()), file.size());
   const auto tags = melvo::audiolib::readFileTags(path);
   for (const auto& [key, value] : tags) FUZZ_CHECK(IsUtf8(value));
+  // The library's own readers, where they read the file, read what TagLib reads.
+  if (auto own = melvo::audiolib::readCommonTags(path)) {
+    for (const char* key : {"title", "artist", "album"}) {
+      auto it = tags.find(key);
+      FUZZ_CHECK((*own)[key] == (it == tags.end() ? std::string() : it->second));
+    }
+  }
 
   const std::string formatted = melvo::audiolib::formatTags(text, tags);
   (void)formatted;

@@ -104,12 +104,17 @@ std::string stripWhite(const std::string& s) {
   return s.substr(b, e - b);
 }
 
+bool strictUtf8(const unsigned char* p, size_t n);
+
 // Legacy 8-bit text as the installed TagLib handlers decode it: up to the first zero byte, the
-// legacy code page, surrounding white space removed.
+// legacy code page, surrounding white space removed; nothing when the result is not strictly
+// UTF-8 (as TagLib takes it).
 std::string legacyText(const unsigned char* p, size_t n) {
   const unsigned char* nul = static_cast<const unsigned char*>(std::memchr(p, 0, n));
   if (nul) n = size_t(nul - p);
-  return stripWhite(legacyTextToUtf8(std::string(reinterpret_cast<const char*>(p), n)));
+  const std::string text = legacyTextToUtf8(std::string(reinterpret_cast<const char*>(p), n));
+  if (!strictUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size())) return {};
+  return stripWhite(text);
 }
 
 // Strict UTF-8: no overlong forms, surrogates or values past U+10FFFF.

@@ -149,6 +149,10 @@ TEST_F(TagReadersTest, EveryId3v2VersionAndTextEncodingReadsAsTagLibDoes) {
     EXPECT_EQ(t["title"], "A B");
     EXPECT_EQ(t["artist"], "X Y");
     EXPECT_EQ(t["album"], "");
+    // 8-bit bytes that pass for UTF-8 but encode a surrogate are no text at all to TagLib.
+    t = mp3(n + "surrogate",
+            tag(v, frame(v, "TIT2", text(0, std::string("a\0\xED\xBD\xBD\0b", 7)))));
+    EXPECT_EQ(t["title"], "a  b");
     // Characters outside the basic plane, as surrogate pairs and in UTF-8.
     t = mp3(n + "astral", tag(v, frame(v, "TIT2", text(1, utf16le(u"\U0001F3B5"))) +
                                      frame(v, "TPE1", text(3, "\xF0\x9F\x8E\xB5"))));

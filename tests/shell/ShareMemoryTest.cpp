@@ -37,4 +37,10 @@ TEST(ReadHandOffText, StopsAtTheFirstZeroUnitAndAtTheEnd) {
   std::fill(area.begin() + 2, area.end(), 0x41);
   EXPECT_EQ(ReadHandOffText(area.data(), area.size()).size(), 7u);
   EXPECT_EQ(ReadHandOffText(nullptr, 0), u"");
+  // Areas too small for the offset, or ending in half a unit, are read up to their last whole
+  // unit and no further.
+  for (std::size_t size : {0u, 1u, 2u, 3u, 5u}) {
+    std::vector<uint8_t> small(size, 0x41);
+    EXPECT_EQ(ReadHandOffText(small.data(), size).size(), size < 4 ? 0u : (size - 2) / 2);
+  }
 }
