@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <string>
 #include <thread>
 
 #include "TestSupport.h"
@@ -385,6 +386,51 @@ TEST_F(PlaybackTest, SdlOutputCarriesTheMixAtTheMasterVolume) {
   float peak = 0;
   for (float v : samples) peak = std::max(peak, std::fabs(v));
   EXPECT_NEAR(peak, 0.5f, 0.01f);  // a full-scale tone at master volume 1/2
+}
+
+// SDL's output threads of this process (SDL names them "SDLAudio...").
+int sdlAudioThreads() {
+  int n = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name.rfind("SDLAudio", 0) == 0) ++n;
+  }
+  return n;
+}
+
+TEST_F(PlaybackTest, SdlOutputRestsWhileNothingPlays) {
+  const std::string raw = ::testing::TempDir() + "melvo_sdl_idle.raw";
+  ASSERT_TRUE(BASS_Free());
+  std::string ours = getenv("MELVO_AUDIO_DEVICE") ? getenv("MELVO_AUDIO_DEVICE") : "";
+  unsetenv("MELVO_AUDIO_DEVICE");
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+  setenv("SDL_DISKAUDIODELAY", "10", 1);  // faster than real time
+  bool opened = BASS_Init(-1, 44100, 0, nullptr, nullptr);
+  bool restedAtStart = false, playedAgain = false, restedAfterEnd = false, ended = false;
+  if (opened) {
+    restedAtStart = waitFor([] { return sdlAudioThreads() == 0; }, 5s);
+    HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("sine1k.wav").c_str(), 0, 0, 0);
+    endCalls = 0;
+    BASS_ChannelSetSync(h, BASS_SYNC_END, 0, countEnd, nullptr);
+    BASS_ChannelPlay(h, FALSE);
+    playedAgain = waitFor([] { return sdlAudioThreads() >= 1; }, 2s);
+    ended = waitFor([] { return endCalls.load() == 1; }, 5s);
+    restedAfterEnd = waitFor([] { return sdlAudioThreads() == 0; }, 5s);
+    BASS_StreamFree(h);
+    ASSERT_TRUE(BASS_Free());
+  }
+  setenv("MELVO_AUDIO_DEVICE", ours.empty() ? "nosound" : ours.c_str(), 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::remove(raw.c_str());
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+  if (!opened) GTEST_SKIP() << "SDL has no disk driver here";
+  EXPECT_TRUE(restedAtStart);
+  EXPECT_TRUE(playedAgain);
+  EXPECT_TRUE(ended);  // the stream was heard to its end through the reopened device
+  EXPECT_TRUE(restedAfterEnd);
 }
 
 TEST_F(PlaybackTest, PauseHoldsThePositionAndStopResumesWhereItWas) {
