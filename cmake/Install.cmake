@@ -18,18 +18,10 @@ if(TARGET melvo-services)
   install(TARGETS melvo-services RUNTIME DESTINATION bin)
 endif()
 
-# Every format plug-in: the module libraries of the folders under plugins/.
-file(GLOB melvo_plugin_dirs LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/plugins/*)
-foreach(dir ${melvo_plugin_dirs})
-  if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/CMakeLists.txt)
-    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
-    foreach(t ${targets})
-      get_target_property(type ${t} TYPE)
-      if(type STREQUAL "MODULE_LIBRARY")
-        install(TARGETS ${t} LIBRARY DESTINATION ${MELVO_PROGRAM_FOLDER})
-      endif()
-    endforeach()
-  endif()
+# Every format plug-in.
+melvo_plugin_modules(melvo_plugins)
+foreach(t ${melvo_plugins})
+  install(TARGETS ${t} LIBRARY DESTINATION ${MELVO_PROGRAM_FOLDER})
 endforeach()
 
 # Relative links, so that the installed tree can be moved as a whole.

@@ -30,6 +30,25 @@ function(melvo_add_subdirs dir)
   endforeach()
 endfunction()
 
+# melvo_plugin_modules(OUT): the format plug-ins, the module libraries of the folders under
+# plugins/ (call it once those folders are added).
+function(melvo_plugin_modules out)
+  set(modules)
+  file(GLOB dirs LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/plugins/*)
+  foreach(dir ${dirs})
+    if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/CMakeLists.txt)
+      get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+      foreach(t ${targets})
+        get_target_property(type ${t} TYPE)
+        if(type STREQUAL "MODULE_LIBRARY")
+          list(APPEND modules ${t})
+        endif()
+      endforeach()
+    endif()
+  endforeach()
+  set(${out} ${modules} PARENT_SCOPE)
+endfunction()
+
 # melvo_run_headless(TARGET)
 # The program sets up the Qt offscreen platform and the no-sound audio device for itself, before
 # main (tests/HeadlessEnvironment.cpp), so that it needs neither a display nor a card however it is
@@ -44,6 +63,8 @@ function(melvo_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   melvo_run_headless(${name})
+  # Helpers shared with the fuzz targets are included by their path from the top, tests/support/.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${T_LIBS} melvo_build_paths GTest::gtest GTest::gmock
                                          GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

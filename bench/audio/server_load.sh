@@ -5,6 +5,7 @@
 # before it spoke to the server directly). Over a window after settling it measures the player's processor
 # time, the server's, and how often the server's threads were woken; it prints the median of each.
 # Usage: bench/audio/server_load.sh [BUILD_DIR] [WINDOW_S] [RUNS]
+#   THREADS=1  also print each of melvo-play's threads (processor time and wake-ups) of the last run
 # Needs: pulseaudio, pulseaudio-utils, audacious, ffmpeg (Debian packages).
 set -eu
 build=${1:-build/release}
@@ -36,6 +37,12 @@ ffmpeg -nostdin -hide_banner -loglevel error -f lavfi \
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 # Sum over a process's threads: "run_ns wakeups".
 snapshot() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ns += $1; n += $3} END {print ns, n}'; }
+# Each thread: "tid name run_ns wakeups".
+threads() {
+  for t in /proc/"$1"/task/*; do
+    echo "$(basename "$t") $(tr ' ' _ <"$t/comm") $(cut -d' ' -f1,3 "$t/schedstat")"
+  done 2>/dev/null | sort
+}
 
 # Runs a player, prints "player_% server_% server_wakeups_per_s" over the window.
 measure() {
@@ -45,9 +52,11 @@ measure() {
   local p0 s0 p1 s1
   p0=$(snapshot $pid)
   s0=$(snapshot $server)
+  threads $pid >"$tmp/threads0"
   sleep "$window"
   p1=$(snapshot $pid)
   s1=$(snapshot $server)
+  threads $pid >"$tmp/threads1"
   kill $pid 2>/dev/null || true
   wait $pid 2>/dev/null || true
   sleep 1
@@ -58,6 +67,7 @@ measure() {
 unset MELVO_AUDIO_DEVICE SDL_AUDIODRIVER
 for _ in $(seq "$runs"); do
   measure "$build/bin/melvo-play" --quiet "$tmp/steady.mp3" >>"$tmp/melvo"
+  join "$tmp/threads0" "$tmp/threads1" >"$tmp/melvo-threads" || true
   MELVO_AUDIO_OUTPUT=sdl SDL_AUDIODRIVER=pulseaudio \
     measure "$build/bin/melvo-play" --quiet "$tmp/steady.mp3" >>"$tmp/melvo-sdl"
   if command -v audacious >/dev/null; then
@@ -79,3 +89,8 @@ echo "median of $runs runs, ${window} s windows, % of one core"
 report melvo "$tmp/melvo"
 report melvo-sdl "$tmp/melvo-sdl"
 report audacious "$tmp/audacious"
+if [ -n "${THREADS:-}" ] && [ -s "$tmp/melvo-threads" ]; then
+  echo "melvo-play's threads, last run:"
+  awk -v w="$window" '{printf "  %-16s %6.3f %%  wakeups %6.1f /s\n", $2, ($6 - $3) / 1e7 / w, ($7 - $4) / w}' \
+    "$tmp/melvo-threads"
+fi

@@ -30,7 +30,9 @@ uint32_t be32(const unsigned char* p) {
 uint32_t le32(const unsigned char* p) {
   return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
+// A sync-safe size; one with a byte that is not sync-safe was written as a plain size.
 uint32_t syncsafe32(const unsigned char* p) {
+  if ((p[0] | p[1] | p[2] | p[3]) & 0x80) return be32(p);
   return uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
          (p[3] & 0x7F);
 }

@@ -219,6 +219,13 @@ TEST_F(TagReadersTest, MissingTagsFallBackToId3v1AndDamagedFramesEndTheTag) {
   t = mp3("itunes", tag(4, plain));
   EXPECT_EQ(t["title"], longTitle);
   EXPECT_EQ(t["artist"], "After");
+  // A 2.4 size with a byte that is not sync-safe is a plain size: here one past the tag's end,
+  // then one that fits.
+  t = mp3("not_syncsafe", tag(4, std::string("TIT2\0\0\0\x98\0\0", 10) + text(0, "x"), 40));
+  EXPECT_EQ(t["title"], "");
+  const std::string fits(0x84, 'f');
+  t = mp3("plain_fits", tag(4, std::string("TIT2\0\0\0\x85\0\0", 10) + text(0, fits)));
+  EXPECT_EQ(t["title"], fits);
 }
 
 TEST_F(TagReadersTest, WhatTheReadersAreNotSureOfIsLeftToTagLib) {

@@ -2,8 +2,6 @@
 // with canned bytes, or not at all. Connections are served one after another.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,29 +15,20 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/LoopbackSocket.h"
+
 class RawListener {
  public:
   enum class Mode { Reply, NeverAnswer, Stream, Trickle };
 
   explicit RawListener(std::string reply = {})
-      : reply_(reply.empty() ? Ok("ok") : std::move(reply)) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(fd_, 16);
-    socklen_t len = sizeof addr;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+      : reply_(reply.empty() ? Ok("ok") : std::move(reply)), listener_(loopback::Listen()) {
     thread_ = std::thread([this] { Run(); });
   }
   ~RawListener() {
     stop_ = true;
     thread_.join();
-    close(fd_);
+    close(listener_.fd);
   }
 
   static std::string Ok(const std::string& body, const std::string& status = "200 OK") {
@@ -70,8 +59,8 @@ class RawListener {
     mode_ = Mode::Trickle;
   }
 
-  int port() const { return port_; }
-  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+  int port() const { return listener_.port; }
+  std::string host() const { return loopback::HostOf(listener_); }
   size_t bytesSent() const { return sent_; }
 
   std::vector<std::string> Requests() {
@@ -86,41 +75,12 @@ class RawListener {
 
  private:
   void Run() {
-    while (!stop_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 20) <= 0) continue;
-      const int conn = accept(fd_, nullptr, nullptr);
-      if (conn < 0) continue;
-      Serve(conn);
-      close(conn);
-    }
-  }
-
-  // Reads the head and a body of Content-Length bytes; gives up after two idle seconds.
-  std::string ReadRequest(int conn) {
-    std::string data;
-    char buf[4096];
-    size_t need = std::string::npos;
-    while (!stop_) {
-      const size_t head = data.find("\r\n\r\n");
-      if (head != std::string::npos && need == std::string::npos) {
-        need = head + 4;
-        const std::string lower = Lower(data.substr(0, head));
-        const size_t cl = lower.find("\r\ncontent-length:");
-        if (cl != std::string::npos) need += std::stoul(lower.substr(cl + 17));
-      }
-      if (need != std::string::npos && data.size() >= need) break;
-      pollfd p{conn, POLLIN, 0};
-      if (poll(&p, 1, 2000) <= 0) break;
-      const ssize_t n = recv(conn, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      data.append(buf, static_cast<size_t>(n));
-    }
-    return data;
+    loopback::AcceptUntil(listener_.fd, stop_, 20, [this](int conn) { Serve(conn); });
   }
 
   void Serve(int conn) {
-    const std::string request = ReadRequest(conn);
+    // Gives up on a request after two idle seconds.
+    const std::string request = loopback::ReadRequest(conn, 2000, &stop_);
     Mode mode;
     std::string reply;
     size_t streamBytes;
@@ -161,24 +121,8 @@ class RawListener {
     }
   }
 
-  static bool SendAll(int conn, const std::string& data) {
-    size_t off = 0;
-    while (off < data.size()) {
-      const ssize_t n = send(conn, data.data() + off, data.size() - off, MSG_NOSIGNAL);
-      if (n <= 0) return false;
-      off += static_cast<size_t>(n);
-    }
-    return true;
-  }
+  static bool SendAll(int conn, const std::string& data) { return loopback::SendAll(conn, data); }
 
-  static std::string Lower(std::string s) {
-    for (char& c : s)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-  }
-
-  int fd_ = -1;
-  int port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<size_t> sent_{0};
   std::mutex mutex_;
@@ -187,5 +131,6 @@ class RawListener {
   size_t streamBytes_ = 0;
   bool announce_ = false;
   std::vector<std::string> requests_;
+  loopback::TListener listener_;
   std::thread thread_;
 };
