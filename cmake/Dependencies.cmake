@@ -8,6 +8,17 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 # Optional: direct PulseAudio output (long server buffer, exact latency, flush on seek).
 pkg_check_modules(PULSE IMPORTED_TARGET libpulse)
+# The audio library opens FFmpeg, SDL2 and PulseAudio when first needed (src/audiolib/OnDemand.h):
+# it compiles against their headers and links none of them.
+add_library(melvo_media_headers INTERFACE)
+foreach(lib FFMPEG SDL2 PULSE)
+  if(TARGET PkgConfig::${lib})
+    target_include_directories(melvo_media_headers INTERFACE
+      $<TARGET_PROPERTY:PkgConfig::${lib},INTERFACE_INCLUDE_DIRECTORIES>)
+    target_compile_options(melvo_media_headers INTERFACE
+      $<TARGET_PROPERTY:PkgConfig::${lib},INTERFACE_COMPILE_OPTIONS>)
+  endif()
+endforeach()
 pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)

@@ -1,10 +1,9 @@
 // Format plug-in: the lossless and modern lossy formats, decoded by FFmpeg's own decoders.
 #include "audiolib/AudioLibPlugin.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
+#include "audiolib/OnDemandFfmpeg.h"
 
+namespace melvo::audiolib {
 namespace {
 
 // Channel types of this plug-in's streams (0x10000 + a range of our own).
@@ -83,8 +82,9 @@ const MELVO_AUDIOLIB_PLUGIN kPlugin = {
 };
 
 }  // namespace
+}  // namespace melvo::audiolib
 
 extern "C" __attribute__((visibility("default"))) const MELVO_AUDIOLIB_PLUGIN*
 melvo_audiolib_plugin(void) {
-  return &kPlugin;
+  return &melvo::audiolib::kPlugin;
 }

@@ -182,6 +182,10 @@ void TAudioEngine::LoadPlugins(const std::string& _PluginPath) {
   }
 }
 
+void TAudioEngine::PrepareDecoding() {
+  libcalls::PrepareDecoding();
+}
+
 std::string TAudioEngine::GetDialogFilter() const {
   return "mp1/mp2/mp3/wav/ogg/mod/s3m/it/umx/mo3/mtm/xm|*.mp1;*.mp2;*.mp3;*.wav;*.ogg;*.mod;*.s3m;"
          "*.it;*.umx;*.mo3;*.mtm;*.xm|Streams (mp1/mp2/mp3/wav/ogg)|*.mp1;*.mp2;*.mp3;*.wav;*.ogg|"

@@ -96,6 +96,9 @@ class TAudioEngine {
   void InitDevice(const std::string& _PluginPath);
   // The 50 ms progress tick; the engine's timer calls it.
   void OnTimer();
+  // Opens the decoding libraries on a thread of their own, so that the first song starts without
+  // waiting for them (the library opens them itself otherwise, on the first stream).
+  static void PrepareDecoding();
 
   void Play(const std::string& FileName);
   void Pause();

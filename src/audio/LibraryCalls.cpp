@@ -1,6 +1,7 @@
 #include "audio/LibraryCalls.h"
 
 #include "audiolib/AudioLib.h"
+#include "audiolib/OnDemandFfmpeg.h"
 
 namespace libcalls {
 
@@ -13,6 +14,10 @@ uint32_t Version() {
 bool InitOutput(uint32_t window) {
   return BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(window)),
                    nullptr) != 0;
+}
+
+void PrepareDecoding() {
+  melvo::audiolib::ondemand::openFfmpegInBackground();
 }
 
 void ApplyNetworkSettings() {

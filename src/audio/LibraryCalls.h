@@ -22,6 +22,7 @@ extern const int32_t kOpeningCancelled;
 
 uint32_t Version();
 bool InitOutput(uint32_t window);
+void PrepareDecoding();       // opens the decoding libraries in the background
 void ApplyNetworkSettings();  // follow play lists, no pre-buffering, 2000 ms connect time-out
 void StartOutput();
 void StopOutput();

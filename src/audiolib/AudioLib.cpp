@@ -6,12 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "audiolib/Device.h"
 #include "audiolib/Mp3Length.h"
+#include "audiolib/OnDemandFfmpeg.h"
 #include "audiolib/OutputClockReading.h"
 #include "audiolib/Plugins.h"
 #include "audiolib/Stream.h"
@@ -136,8 +133,6 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
   if (device < -1) return fail(BASS_ERROR_DEVICE, FALSE);
   int rate = freq ? int(freq) : 44100;
   if (rate < 8000 || rate > 192000) return fail(BASS_ERROR_FORMAT, FALSE);
-  // The player writes no logs; FFmpeg's own messages are shown only when asked for.
-  if (!std::getenv("MELVO_AUDIO_DEBUG")) av_log_set_level(AV_LOG_QUIET);
   if (!l.device.open(device, rate)) return fail(BASS_ERROR_DRIVER, FALSE);
   return ok(TRUE);
 }
@@ -220,6 +215,7 @@ float BASS_GetVolume(void) {
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
   if (!deviceReady()) return fail(BASS_ERROR_INIT, 0u);
   if (mem || !file || offset != 0 || length != 0) return fail(BASS_ERROR_ILLPARAM, 0u);
+  if (!ondemand::openFfmpeg()) return fail(BASS_ERROR_CODEC, 0u);
   Library& l = lib();
   const std::string path = static_cast<const char*>(file);
   int error = BASS_OK;
@@ -246,6 +242,7 @@ HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOA
   if (!deviceReady()) return fail(BASS_ERROR_INIT, 0u);
   if (!url || offset != 0) return fail(BASS_ERROR_ILLPARAM, 0u);
   if (!isAllowedUrl(url)) return fail(BASS_ERROR_PROTOCOL, 0u);
+  if (!ondemand::openFfmpeg()) return fail(BASS_ERROR_CODEC, 0u);
   Library& l = lib();
   NetOptions options;
   options.timeoutMs = l.netTimeoutMs.load();

@@ -6,9 +6,7 @@
 #include <cstring>
 #include <vector>
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
+#include "audiolib/OnDemandFfmpeg.h"
 
 namespace melvo::audiolib {
 namespace {

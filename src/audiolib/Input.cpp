@@ -14,11 +14,7 @@
 #include <set>
 #include <sstream>
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/mem.h>
-#include <libavutil/opt.h>
-}
+#include "audiolib/OnDemandFfmpeg.h"
 
 namespace melvo::audiolib {
 namespace {
@@ -31,15 +27,6 @@ constexpr int kMaxAttempts = 10;  // addresses tried per opening, so long lists 
 constexpr int kNetProbeSize = 8192;
 constexpr int kFileOpenMs = 3000;  // a local file that takes longer to recognise is not one for us
 constexpr int64_t kPlaylistLimitMs = 10000;
-
-// The largest single block FFmpeg may take. Demuxers allocate what a header declares before
-// reading it (an AIFF text chunk that claims 1.3 GB in a file of 2.6 kB); nothing a song needs
-// comes near this, embedded pictures included. Set once, before the first container is opened.
-constexpr size_t kMaxFfmpegBlock = size_t(64) << 20;
-[[maybe_unused]] const bool kBlockCapped = [] {
-  av_max_alloc(kMaxFfmpegBlock);
-  return true;
-}();
 
 int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(

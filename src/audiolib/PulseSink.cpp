@@ -3,7 +3,7 @@
 // the mixer how much of what it handed over is still to be heard, and a wake-up flushes the buffer,
 // so that starts, seeks and pauses are heard at once. While nothing plays the stream is corked:
 // neither side wakes for silence.
-#include <pulse/pulseaudio.h>
+#include "audiolib/OnDemandPulse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +31,7 @@ class PulseSink final : public OutputSink {
   ~PulseSink() override { close(); }
 
   bool open(int rate) override {
+    if (!ondemand::pulse.open()) return false;
     rate_ = rate;
     mixed_.assign(size_t(Mixer::kMaxFrames) * 2, 0.0f);
     loop_ = pa_threaded_mainloop_new();

@@ -1,7 +1,7 @@
 // Output through SDL's audio callback. SDL's output thread runs for as long as its device is open,
 // paused or not, so the device is closed once nothing has played for a while and opened again when
 // a stream starts.
-#include <SDL.h>
+#include "audiolib/OnDemandSdl.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -26,6 +26,7 @@ class SdlSink final : public OutputSink {
   ~SdlSink() override { close(); }
 
   bool open(int rate) override {
+    if (!ondemand::sdl.open()) return false;
     // SDL would otherwise take over SIGINT and SIGTERM, and the program would no longer stop on
     // them.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

@@ -7,10 +7,7 @@
 #include "audiolib/Ring.h"
 #include "audiolib/Stream.h"
 
-extern "C" {
-#include <libavutil/mem.h>
-#include <libavutil/tx.h>
-}
+#include "audiolib/OnDemandFfmpeg.h"
 
 namespace melvo::audiolib {
 namespace {

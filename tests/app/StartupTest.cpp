@@ -416,6 +416,25 @@ TEST_F(PlayerProcessTest, EndRequestsCloseTheWindowAndWriteTheConfiguration) {
   CurConfig.reset();
 }
 
+// Decoding, sound output and the network are opened when first needed; a library linked to the
+// program would be loaded, with all it depends on, before the window can be shown.
+TEST(Program, LinksNoneOfTheLibrariesItOpensWhenFirstNeeded) {
+  QProcess readelf;
+  readelf.start("readelf", {"-d", QString::fromStdString(melvo::build::BinDir() + "/melvo")});
+  if (!readelf.waitForStarted()) GTEST_SKIP() << "no readelf here";
+  ASSERT_TRUE(readelf.waitForFinished(30000));
+  const QString out = QString::fromLocal8Bit(readelf.readAllStandardOutput());
+  int needed = 0;
+  for (const QString& line : out.split('\n')) {
+    if (!line.contains("(NEEDED)")) continue;
+    ++needed;
+    for (const char* late : {"libavformat", "libavcodec", "libavutil", "libavfilter",
+                             "libswresample", "libSDL2", "libpulse"})
+      EXPECT_FALSE(line.contains(late)) << line.toStdString();
+  }
+  EXPECT_GT(needed, 0) << out.toStdString();
+}
+
 TEST(MainWindow, IsABorderless550By330WindowCaptionedMelvo5) {
   App();
   TunitMain w;

@@ -12,11 +12,8 @@
 
 #include "TestSupport.h"
 #include "audiolib/Input.h"
+#include "audiolib/OnDemandFfmpeg.h"
 #include "audiolib/ReadGuard.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 using namespace audiolib_test;
 namespace fs = std::filesystem;
@@ -154,7 +151,7 @@ TEST_F(LimitsTest, AChunkDeclaringGigabytesReservesNoGigabytes) {
     int error = 0;
     int64_t size = 0;
     AVFormatContext* fmt = melvo::audiolib::openFileContainer(path, &guard, &error, &size);
-    if (fmt) avformat_close_input(&fmt);
+    if (fmt) melvo::audiolib::avformat_close_input(&fmt);
     _exit(before > 0 && peakKb() - before < 256 * 1024 ? 0 : 1);
   }
   int status = 0;

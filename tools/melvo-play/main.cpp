@@ -1,6 +1,7 @@
 // melvo-play: plays one file or URL through the audio engine without a window and prints what
 // the engine reports, until the stream ends or the opening fails.
 #include "audio/AudioEngine.h"
+#include "audiolib/OnDemandFfmpeg.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
     PrintUsage();
     return 2;
   }
+  // The times printed are the engine's own: the decoding libraries are opened before they start.
+  melvo::audiolib::ondemand::openFfmpeg();
   std::string pluginPath = QCoreApplication::applicationDirPath().toStdString() + "/";
   TAudioEngine engine(0, pluginPath);
   engine.SetVolume(o.volume);

@@ -1,0 +1,38 @@
+#include "base/OnDemand.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace base::ondemand {
+
+bool Library::open() {
+  if (first_ && !first_->open()) return false;
+  std::call_once(once_, [this] {
+    void* handle = ::dlopen(fileName_, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      const char* why = ::dlerror();
+      std::snprintf(error_, sizeof(error_), "%s", why ? why : "cannot be opened");
+      return;
+    }
+    if (onOpen_) onOpen_(handle);
+    handle_ = handle;
+  });
+  return handle_ != nullptr;
+}
+
+void* Library::resolve(const char* name) {
+  if (!open()) {
+    std::fprintf(stderr, "melvo: %s: %s\n", fileName_, error_);
+    std::abort();
+  }
+  void* address = ::dlsym(handle_, name);
+  if (!address) {
+    std::fprintf(stderr, "melvo: %s has no %s\n", fileName_, name);
+    std::abort();
+  }
+  return address;
+}
+
+}  // namespace base::ondemand
