@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -97,6 +98,12 @@ class SdlSink final : public OutputSink {
     silentFrames_ = 0;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) return false;
+    // A sound system still holds about one more period when it asks for the next; the stand-in
+    // drivers (no sound, a file) play each buffer as soon as it is filled.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const bool standIn =
+        driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
+    heldFrames_ = standIn ? 0 : have.samples;
     SDL_PauseAudioDevice(device_, 0);
     return true;
   }
@@ -140,11 +147,11 @@ class SdlSink final : public OutputSink {
     float* out = reinterpret_cast<float*>(stream);
     int frames = len / int(2 * sizeof(float));
     const int total = frames;
-    int64_t handed = 0;
+    int64_t handed = self->heldFrames_;
     while (frames > 0) {
       int n = frames < Mixer::kMaxFrames ? frames : Mixer::kMaxFrames;
       handed += n;
-      mixer.mix(out, n, handed);  // the device asks when its buffer runs dry: all still queued
+      mixer.mix(out, n, handed);  // all of this buffer is still to be heard, after what is held
       out += n * 2;
       frames -= n;
     }
@@ -164,6 +171,7 @@ class SdlSink final : public OutputSink {
   bool closing_ = false;
   std::atomic<bool> idle_{false};
   std::atomic<int64_t> silentFrames_{0};
+  int heldFrames_ = 0;  // what the sound system holds besides the buffer being filled
   std::mutex closerMutex_;
   std::condition_variable closerWake_;
   bool closeWanted_ = false;

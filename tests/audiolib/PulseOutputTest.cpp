@@ -204,7 +204,8 @@ class PulseOutputTest : public ::testing::Test {
       std::make_shared<EnvRestore>("PULSE_SERVER")};
 };
 
-TEST_F(PulseOutputTest, EverySampleIsHeardInRealTimeAndTheEndWaitsForTheLast) {
+// Plays the one-second tone to its end through the open output.
+void expectEverySampleHeard(PrivateServer& server, bool gapless) {
   HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("sine1k.wav").c_str(), 0, 0, 0);
   ASSERT_NE(h, 0u);
   ends = 0;
@@ -218,9 +219,27 @@ TEST_F(PulseOutputTest, EverySampleIsHeardInRealTimeAndTheEndWaitsForTheLast) {
   BASS_StreamFree(h);
   ASSERT_TRUE(BASS_Free());
   std::this_thread::sleep_for(100ms);
-  const std::vector<Sound> runs = soundRuns(server_->played());
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].length, 44099u);  // every sample of the tone but its silent first one
+  const std::vector<Sound> runs = soundRuns(server.played());
+  size_t heard = 0;
+  for (const Sound& r : runs) heard += r.length;
+  EXPECT_EQ(heard, 44099u);  // every sample of the tone but its silent first one
+  if (gapless) {
+    EXPECT_EQ(runs.size(), 1u);
+  }
+}
+
+TEST_F(PulseOutputTest, EverySampleIsHeardInRealTimeAndTheEndWaitsForTheLast) {
+  expectEverySampleHeard(*server_, true);
+}
+
+// Through SDL's own PulseAudio output, which holds a period more than the buffer it fills (its
+// short periods may run dry on a busy machine: only the count is checked).
+TEST_F(PulseOutputTest, EverySampleIsHeardThroughSdlToo) {
+  ASSERT_TRUE(BASS_Free());
+  setenv("MELVO_AUDIO_OUTPUT", "sdl", 1);
+  setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+  if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) GTEST_SKIP() << "SDL cannot reach the server";
+  expectEverySampleHeard(*server_, false);
 }
 
 TEST_F(PulseOutputTest, PositionsRunInRealTimeAndASeekLeavesNoGap) {
