@@ -189,6 +189,7 @@ void TvxHudTextBox::InputMethodText(const QString& commit, const QString& preedi
   if (!commit.isEmpty()) InsertText(commit);
   FPreedit = preedit;
   Repaint();
+  if (!commit.isEmpty()) vgRaise(OnInputMethodCommit, this);
 }
 
 void TvxHudTextBox::MouseDown(TvxMouseButton button, unsigned shift, float x, float y) {

@@ -27,6 +27,8 @@ class TvxHudTextBox : public TvxControl {
   TAlphaColor TextColor = 0xFFFFFFFF;
   TvxFont Font;
   TvxNotifyEvent OnChange;
+  // After text committed through an input method went in: such text comes with no key release.
+  TvxNotifyEvent OnInputMethodCommit;
   QString BindingData() const override { return FText; }
   void SetBindingData(const QString& v) override { SetText(v); }
 

@@ -62,6 +62,7 @@ struct THooks {
   TOn<TNotifyHandler> MouseLeave;
   TOn<TNotifyHandler> Change;  // track bar
   TOn<TNotifyHandler> Finish;  // animation
+  TOn<TNotifyHandler> Commit;  // text box: input-method text committed
 };
 
 struct TRow {
@@ -148,7 +149,9 @@ const TRow kForm[] = {
    .Style = "btnStyleBlack", .On = {.Click = ON(btnCloseClick)}},
   {N(hudtextSearch), .Parent = "LayoutTopright", .At = {107, 22.5f, 107, 22},
    .Text = "输入本地歌曲信息", .Style = "HudTextBox1Style1", .Look = {.FontSize = 12, .Tag = 8},
-   .On = {.MouseUp = ON(hudtextSearchMouseUp), .KeyUp = ON(hudtextSearchKeyUp)}},
+   .On = {.MouseUp = ON(hudtextSearchMouseUp),
+          .KeyUp = ON(hudtextSearchKeyUp),
+          .Commit = ON(hudtextSearchInputMethodCommit)}},
   {N(RectangleSearch), .Parent = "LayoutTopright", .At = {-143, 44.5f, 250, 100},
    .Hidden = true, .Look = {.Fill = "#FF9D9D9D"}},
   {N(StringListBoxSearch), .Parent = "RectangleSearch", .At = {0, 0, 250, 100, vaClient},
@@ -405,5 +408,7 @@ void BindFormHandlers(TunitMain& window) {
       t->OnChange = Bound(window, on.Change);
     if (TvxAnimation* a = object->AsAnimation(); a && on.Finish.Method)
       a->OnFinish = Bound(window, on.Finish);
+    if (auto* t = dynamic_cast<TvxHudTextBox*>(object); t && on.Commit.Method)
+      t->OnInputMethodCommit = Bound(window, on.Commit);
   }
 }

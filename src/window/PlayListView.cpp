@@ -389,6 +389,15 @@ void TunitMain::NSingerSortClick(TvxObject*) {
 }
 
 void TunitMain::hudtextSearchKeyUp(TvxObject*, int&, QString&, unsigned) {
+  UpdateLocalSuggestions();
+}
+
+// Text an input method commits reaches no key release; it asks as typed text does.
+void TunitMain::hudtextSearchInputMethodCommit(TvxObject*) {
+  UpdateLocalSuggestions();
+}
+
+void TunitMain::UpdateLocalSuggestions() {
   const QString text = hudtextSearch->Text();
   const int length = int(text.length());
   if (length > 0 && length != hudtextSearch->Tag) {

@@ -139,6 +139,7 @@ class TunitMain : public TForm, public TdxSceneHost {
   void NTimeSortClick(TvxObject* Sender);
   void NSingerSortClick(TvxObject* Sender);
   void hudtextSearchKeyUp(TvxObject* Sender, int& Key, QString& KeyChar, unsigned Shift);
+  void hudtextSearchInputMethodCommit(TvxObject* Sender);
   void hudtextSearchMouseUp(TvxObject* Sender, TvxMouseButton Button, unsigned Shift, float X,
                             float Y);
   void StringListBoxSearchMouseUp(TvxObject* Sender, TvxMouseButton Button, unsigned Shift, float X,
@@ -330,6 +331,8 @@ class TunitMain : public TForm, public TdxSceneHost {
   TAddChoice RunAddDialog();
   void ShowImportProgress();
   void ImportPieceArrived(TImportProgress piece, uint64_t batch, TImportEnd onEnd);
+  // PlayListView.cpp: the local search's suggestions for the box's text, when its length changed.
+  void UpdateLocalSuggestions();
   // PlayerController.cpp
   void SetGlyph(TvxBitmapButton* button, int index);
   TvxListBoxItem* CurrentItem() const;

@@ -175,12 +175,15 @@ TEST_F(TextBoxes, ClickFocusesAndTypingReplacesASelectAll) {
 TEST_F(TextBoxes, InputMethodTextAndClipboard) {
   box->SetFocus();
   box->SetText("");
+  QStringList committed;  // the text as each commit left it
+  box->OnInputMethodCommit = [&](TvxObject*) { committed << box->Text(); };
   scene->InputMethod(QString(), "ni");
   EXPECT_EQ(box->Text(), "");
   EXPECT_EQ(box->PreeditText(), "ni");
   scene->InputMethod("你好", QString());
   EXPECT_EQ(box->Text(), "你好");
   EXPECT_EQ(box->PreeditText(), "");
+  EXPECT_EQ(committed, QStringList{"你好"});
   Key('A', "a", ssCtrl);
   Key('C', "", ssCtrl);
   ASSERT_NE(QGuiApplication::clipboard(), nullptr);

@@ -167,10 +167,12 @@ TEST_F(Import, ADroppedFolderAddsItsAudioFilesSortedByPathThroughEverySubfolder)
   const QString root = MakeFolder("drop");
   Copy(root + "/b/two.mp3");
   Copy(root + "/a/c/one.wav", "tone.wav");
-  Copy(root + "/a/zero.MP3");
+  const QByteArray zero = Copy(root + "/a/zero.MP3").toUtf8();
   Copy(root + "/notes.txt");
   Copy(root + "/.hidden/ghost.mp3");
+  // Links to a folder above and to a listed file add nothing.
   ASSERT_EQ(symlink("..", (root + "/b/up").toUtf8().constData()), 0);
+  ASSERT_EQ(symlink(zero.constData(), (root + "/alias.mp3").toUtf8().constData()), 0);
   const QString loose = Copy(MakeFolder("other") + "/loose.mp3");
   w.ImportDropped({loose, root, home_.path() + "/missing.mp3", Copy(root + "/../cover.jpg")});
   ASSERT_TRUE(WaitForImport());

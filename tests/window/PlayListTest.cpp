@@ -1,6 +1,8 @@
 // The play list through the real window: its entries, loading, finding an entry again, the mouse,
 // deleting, clearing, sorting and the local search box.
 #include <QFile>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
 
@@ -411,6 +413,32 @@ TEST_F(LocalSearch, SuggestionsComeOnlyWhenTheLengthChanges) {
   w.StringListBoxSearchMouseLeave(w.StringListBoxSearch);
   EXPECT_FALSE(w.RectangleSearch->Visible());
   EXPECT_FALSE(w.StringListBoxSearch->HitTest());
+}
+
+TEST_F(LocalSearch, TextCommittedByAnInputMethodAsksAsTypedTextDoes) {
+  Store({Song("晴天", "周杰伦"), Song("晴朗", "B"), Song("Rain", "C")});
+  TunitMain& w = Open();
+  w.hudtextSearch->SetFocus();
+  w.hudtextSearch->SelectAll();
+  const auto send = [&](const QString& commit, const QString& preedit) {
+    QInputMethodEvent event(preedit, {});
+    event.setCommitString(commit);
+    QApplication::sendEvent(&w, &event);
+  };
+  send(QString(), QStringLiteral("qing"));  // still composing: no question yet
+  EXPECT_FALSE(w.RectangleSearch->Visible());
+  send(QStringLiteral("晴"), QString());
+  EXPECT_EQ(w.hudtextSearch->Text(), "晴");
+  EXPECT_TRUE(w.RectangleSearch->Visible());
+  EXPECT_EQ(Suggestions(), (QStringList{"晴天", "晴朗"}));
+  send(QStringLiteral("天"), QString());
+  EXPECT_EQ(Suggestions(), QStringList{"晴天"});
+  // The key release that may follow asks no second time.
+  w.StringListBoxSearch->Items().Clear();
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+  QApplication::sendEvent(&w, &release);
+  EXPECT_EQ(Suggestions(), QStringList{});
+  EXPECT_EQ(w.hudtextSearch->Tag, 2);
 }
 
 TEST_F(LocalSearch, ChoosingASuggestionMarksTheFirstEntryOfThatTitleFromThePlayView) {
