@@ -17,6 +17,9 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr double kLatency = 0.3;
+// After a pause, seek or stop the no-sound device starts again from a fresh period: what it
+// reports heard may lead the wall clock by up to one period (40 ms) on a busy machine.
+constexpr double kOnePeriod = 0.045;
 
 double secondsSince(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
@@ -96,7 +99,7 @@ TEST_F(LatencyTest, PauseSeekAndStopDropWhatIsQueued) {
   // Paused: the position is where the loudspeaker stopped, and it stays there.
   ASSERT_TRUE(BASS_ChannelPause(h));
   const double paused = positionSeconds(h);
-  EXPECT_LE(paused, secondsSince(start) - kLatency + 0.005);
+  EXPECT_LE(paused, secondsSince(start) - kLatency + kOnePeriod);
   EXPECT_GT(paused, 0.2);
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(positionSeconds(h), paused);
@@ -108,7 +111,7 @@ TEST_F(LatencyTest, PauseSeekAndStopDropWhatIsQueued) {
   ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
   EXPECT_EQ(positionSeconds(h), paused);
   ASSERT_TRUE(waitFor([&] { return positionSeconds(h) > paused + 0.05; }, 5s));
-  EXPECT_LE(positionSeconds(h), paused + secondsSince(resumed) - kLatency + 0.005);
+  EXPECT_LE(positionSeconds(h), paused + secondsSince(resumed) - kLatency + kOnePeriod);
 
   // Seeking: at the target at once, then on from there as it is heard.
   const QWORD target = BASS_ChannelSeconds2Bytes(h, 100.0);
@@ -116,13 +119,13 @@ TEST_F(LatencyTest, PauseSeekAndStopDropWhatIsQueued) {
   ASSERT_TRUE(BASS_ChannelSetPosition(h, target, BASS_POS_BYTE));
   EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), target);
   ASSERT_TRUE(waitFor([&] { return positionSeconds(h) > 100.05; }, 5s));
-  EXPECT_LE(positionSeconds(h), 100.0 + secondsSince(seekAt) - kLatency + 0.005);
+  EXPECT_LE(positionSeconds(h), 100.0 + secondsSince(seekAt) - kLatency + kOnePeriod);
 
   // Stopped and played on: the same.
   ASSERT_TRUE(BASS_ChannelStop(h));
   const double stopped = positionSeconds(h);
   EXPECT_GT(stopped, 100.05);
-  EXPECT_LE(stopped, 100.0 + secondsSince(seekAt) - kLatency + 0.005);
+  EXPECT_LE(stopped, 100.0 + secondsSince(seekAt) - kLatency + kOnePeriod);
   ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
   EXPECT_EQ(positionSeconds(h), stopped);
 }
