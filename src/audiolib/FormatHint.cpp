@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "audiolib/FileBytes.h"
 #include "audiolib/OnDemandFfmpeg.h"
 
 namespace melvo::audiolib {
@@ -13,25 +14,6 @@ namespace {
 
 constexpr size_t kFirstLook = 2048;
 constexpr size_t kLastLook = 64 << 10;  // beyond this FFmpeg's own recognition decides
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-// Reads up to `size` bytes at `offset`; the count read, -1 on error.
-ssize_t readAt(int fd, unsigned char* buf, size_t size, int64_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(fd, buf + done, size - done, off_t(offset + int64_t(done)));
-    if (n < 0) return -1;
-    if (n == 0) break;
-    done += size_t(n);
-  }
-  return ssize_t(done);
-}
 
 // Length in bytes of the MPEG audio frame whose header starts at `p`, 0 when it is none (or of
 // free bit rate, whose length the header does not tell).
@@ -93,7 +75,7 @@ int64_t id3v2TagLength(const unsigned char* head, size_t size) {
 }
 
 const AVInputFormat* formatPastId3v2(const std::string& path, int64_t* tagLength) {
-  Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  ReadOnlyFile file(path);
   if (file.fd < 0) return nullptr;
   unsigned char head[10];
   if (readAt(file.fd, head, sizeof(head), 0) != ssize_t(sizeof(head))) return nullptr;

@@ -1,5 +1,6 @@
 #include "audiolib/Mp3Length.h"
 
+#include "audiolib/FileBytes.h"
 #include "audiolib/FormatHint.h"
 
 #include <fcntl.h>
@@ -12,43 +13,22 @@ namespace {
 
 constexpr int kMaxLeadingTags = 8;
 
-uint32_t be32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-bool readAt(int fd, unsigned char* buf, size_t size, int64_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(fd, buf + done, size - done, off_t(offset + int64_t(done)));
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<Mp3Start> readMp3Start(const std::string& path) {
-  Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  ReadOnlyFile file(path);
   if (file.fd < 0) return std::nullopt;
   // The audio starts after the ID3v2 tags; a file may carry several one after another.
   int64_t start = 0;
   for (int tags = 0; tags < kMaxLeadingTags; ++tags) {
     unsigned char head[10];
-    if (!readAt(file.fd, head, sizeof(head), start)) return std::nullopt;
+    if (!readExactlyAt(file.fd, head, sizeof(head), start)) return std::nullopt;
     const int64_t tag = id3v2TagLength(head, sizeof(head));
     if (tag == 0) break;
     start += tag;
   }
   unsigned char frame[512];
-  if (!readAt(file.fd, frame, sizeof(frame), start)) return std::nullopt;
+  if (!readExactlyAt(file.fd, frame, sizeof(frame), start)) return std::nullopt;
   const uint32_t header = be32(frame);
   if ((header & 0xFFE00000u) != 0xFFE00000u) return std::nullopt;
   const int version = int(header >> 19) & 3;  // 3 = MPEG-1, 2 = MPEG-2, 0 = MPEG-2.5

@@ -1,5 +1,6 @@
 #include "audiolib/TagReaders.h"
 
+#include "audiolib/FileBytes.h"
 #include "audiolib/FormatHint.h"
 #include "audiolib/Tags.h"
 
@@ -24,9 +25,6 @@ constexpr size_t kMaxVorbisBlock = 1 << 20;  // likewise a FLAC comment block
 constexpr int kMaxFlacBlocks = 64;           // metadata blocks looked at before giving up
 constexpr int kMaxRiffChunks = 64;
 
-uint32_t be32(const unsigned char* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
 uint32_t le32(const unsigned char* p) {
   return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
@@ -78,13 +76,7 @@ class File {
 
  private:
   bool readExactly(int64_t offset, unsigned char* buf, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-      ssize_t got = ::pread(fd_, buf + done, n - done, off_t(offset + int64_t(done)));
-      if (got <= 0) return false;
-      done += size_t(got);
-    }
-    return true;
+    return readExactlyAt(fd_, buf, n, offset);
   }
 
   int fd_;
