@@ -1,5 +1,6 @@
 // The views and the transitions between them, driven through the real window.
 #include <QTimer>
+#include <functional>
 
 #include "WindowTestSupport.h"
 #include "window/Pictures.h"
@@ -213,12 +214,15 @@ TEST_F(Views, BackgroundPictureSetsTheSkinFillsBothFacesAndFlipsBack) {
 TEST_F(Views, EveryBackgroundPictureNamesItsOwnNumber) {
   CurConfig = std::make_unique<TTSC>();
   TunitMain& w = Open();
-  void (TunitMain::*clicks[])(TvxObject*) = {&TunitMain::DBImage1Click, &TunitMain::DBImage2Click,
-                                             &TunitMain::DBImage3Click, &TunitMain::DBImage4Click,
-                                             &TunitMain::DBImage5Click, &TunitMain::DBImage6Click,
-                                             &TunitMain::DBImage7Click, &TunitMain::DBImage8Click};
+  // Lambdas rather than an array of member pointers: GCC's bounds check misreads indexing such an
+  // array and reports an index far out of range.
+  const std::function<void()> clicks[] = {
+      [&] { w.DBImage1Click(nullptr); }, [&] { w.DBImage2Click(nullptr); },
+      [&] { w.DBImage3Click(nullptr); }, [&] { w.DBImage4Click(nullptr); },
+      [&] { w.DBImage5Click(nullptr); }, [&] { w.DBImage6Click(nullptr); },
+      [&] { w.DBImage7Click(nullptr); }, [&] { w.DBImage8Click(nullptr); }};
   for (int n = 1; n <= 8; ++n) {
-    (w.*clicks[n - 1])(nullptr);
+    clicks[n - 1]();
     EXPECT_EQ(CurConfig->skin_name, std::to_string(n));
     EXPECT_EQ(w.RectangleRoot->Fill().Bitmap().Image(),
               Pictures::Picture(Pictures::Background(n), QSize(), w.devicePixelRatioF()))
