@@ -21,13 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // An ID3v2.3 header declaring `body` bytes, with the footer flag when asked.
 std::string id3Header(uint32_t body, bool footer = false) {
   std::string h = "ID3";

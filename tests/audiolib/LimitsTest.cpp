@@ -30,13 +30,6 @@ long peakKb() {
   return -1;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class LimitsTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -19,13 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class NetTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -21,13 +21,6 @@ namespace {
 
 using Tags = std::map<std::string, std::string>;
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::string be(uint32_t v, int bytes) {
   std::string out;
   for (int i = bytes - 1; i >= 0; --i) out += char((v >> (8 * i)) & 0xFF);

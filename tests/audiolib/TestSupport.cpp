@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace audiolib_test {
@@ -18,6 +20,13 @@ void initDevice() {
 
 std::string fixture(const std::string& name) {
   return melvo::build::FixturesDir() + "/" + name;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 void loadPlugin() {

@@ -13,6 +13,8 @@ namespace audiolib_test {
 // Opens the no-sound device once per process (the tests run with MELVO_AUDIO_DEVICE=nosound).
 void initDevice();
 std::string fixture(const std::string& name);
+// The whole file as bytes (empty when it cannot be read).
+std::string readFile(const std::string& path);
 void loadPlugin();
 void unloadPlugins();
 // Polls until `done` holds or the time is up; returns the last result.
