@@ -34,7 +34,10 @@ bool Exchange(int port, const std::string& request, std::string& answer) {
   // loopback ports, and a reused one can meet the server's side of an old connection.
   const linger reset{1, 0};
   setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) std::abort();
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);  // refused while the services stall (see below): reported like no answer
+    return false;
+  }
   for (size_t off = 0; off < request.size();) {
     const ssize_t n = send(fd, request.data() + off, request.size() - off, MSG_NOSIGNAL);
     if (n <= 0) break;
