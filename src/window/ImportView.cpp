@@ -84,8 +84,13 @@ QStringList TunitMain::AudioFilesIn(const QStringList& paths) const {
   for (const QString& p : paths) given.push_back(QFile::encodeName(p).toStdString());
   QStringList files;
   for (const std::string& file :
-       FindAudioFiles(given, AudioExtensionsOf(dlgOpen1.Filter.toStdString())))
-    files << QFile::decodeName(QByteArray::fromStdString(file));
+       FindAudioFiles(given, AudioExtensionsOf(dlgOpen1.Filter.toStdString()))) {
+    // A name that is not valid UTF-8 cannot pass through Qt's text unchanged: stored, it would
+    // name no file. Such a file is left out rather than stored under a garbled name.
+    const QByteArray bytes = QByteArray::fromStdString(file);
+    const QString name = QFile::decodeName(bytes);
+    if (QFile::encodeName(name) == bytes) files << name;
+  }
   return files;
 }
 

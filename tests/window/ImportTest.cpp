@@ -183,6 +183,19 @@ TEST_F(Import, ADroppedFolderAddsItsAudioFilesSortedByPathThroughEverySubfolder)
   ExpectIdsAreTheirRows();
 }
 
+TEST_F(Import, AFileWhoseNameIsNotUtf8IsLeftOutNotStoredUnderAnotherName) {
+  TunitMain& w = Open();
+  const QString root = MakeFolder("latin1");
+  Copy(root + "/good.mp3");
+  const QByteArray bad = QFile::encodeName(root) + "/caf\xe9.mp3";
+  ASSERT_EQ(link(Fixture("tone.mp3").toUtf8().constData(), bad.constData()), 0);
+  w.ImportDropped({root});
+  ASSERT_TRUE(WaitForImport());
+  ASSERT_EQ(w.musicListBox->Count(), 1);
+  EXPECT_EQ(Title(0), "good");
+  ExpectIdsAreTheirRows();
+}
+
 TEST_F(Import, TheAddDialogCanTakeAWholeFolder) {
   TunitMain& w = Open();
   const QString root = MakeFolder("album");
