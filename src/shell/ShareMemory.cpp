@@ -227,7 +227,7 @@ bool CheckSingleInstance(const std::vector<std::string>& args) {
   if (gView != nullptr && HandOffBudgetLeft() >= kLeastReplyWait &&
       LockHandOff(HandOffBudgetLeft() - kLeastReplyWait)) {
     std::memset(gView, 0, kShareMemorySize);
-    WriteHandOffText(JoinCommandLine(args));
+    WriteHandOffText(HandOffCommandLine(args));
     SendHandOffMessage(runningCopy, std::max(HandOffBudgetLeft(), kLeastReplyWait));
     UnlockHandOff();
   }
@@ -248,6 +248,15 @@ std::string JoinCommandLine(const std::vector<std::string>& args) {
   while (b < e && isBlank(joined[b])) ++b;
   while (e > b && isBlank(joined[e - 1])) --e;
   return joined.substr(b, e - b);
+}
+
+std::string HandOffCommandLine(const std::vector<std::string>& args) {
+  std::string text = JoinCommandLine(args);
+  if (text.empty() || text[0] == '/') return text;
+  char here[4096];
+  if (getcwd(here, sizeof here) == nullptr) return text;
+  const std::string folder = here;
+  return folder + (folder.back() == '/' ? "" : "/") + text;
 }
 
 void EncodeHandOffMessage(const HandOffMessage& m, uint8_t* out) {

@@ -35,6 +35,9 @@ void ReleaseSingleInstance();
 
 // The arguments joined with single spaces and trimmed of white space and control characters.
 std::string JoinCommandLine(const std::vector<std::string>& args);
+// What a second copy hands over: the joined arguments, made absolute against this process's
+// working folder when they are relative (the running copy works in a folder of its own).
+std::string HandOffCommandLine(const std::vector<std::string>& args);
 
 // Full paths of the named objects in the per-user runtime folder (empty when there is none).
 std::string ShareMemoryPath();

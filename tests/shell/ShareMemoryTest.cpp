@@ -1,6 +1,10 @@
 #include "shell/ShareMemory.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
 
 #include <vector>
 
@@ -11,6 +15,23 @@ TEST(JoinCommandLine, JoinsWithSingleSpacesAndTrims) {
   EXPECT_EQ(JoinCommandLine({"/music/my", "song.mp3"}), "/music/my song.mp3");
   EXPECT_EQ(JoinCommandLine({"  \t/a.mp3\r\n", ""}), "/a.mp3");
   EXPECT_EQ(JoinCommandLine({"/音乐/歌.mp3"}), "/音乐/歌.mp3");
+}
+
+// The running copy works in its own folder, so a relative path is completed by the sender.
+TEST(HandOffCommandLine, MakesARelativePathAbsoluteAgainstTheSendersFolder) {
+  char before[4096];
+  ASSERT_NE(getcwd(before, sizeof before), nullptr);
+  char scratch[] = "/tmp/melvo-handoff-XXXXXX";
+  ASSERT_NE(mkdtemp(scratch), nullptr);
+  ASSERT_EQ(chdir(scratch), 0);
+  char here[4096];  // the resolved name of the folder (/tmp may be a link)
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  EXPECT_EQ(HandOffCommandLine({"my", "song.mp3"}), std::string(here) + "/my song.mp3");
+  EXPECT_EQ(HandOffCommandLine({"../a.mp3"}), std::string(here) + "/../a.mp3");
+  EXPECT_EQ(HandOffCommandLine({" /music/a.mp3"}), "/music/a.mp3");
+  EXPECT_EQ(HandOffCommandLine({}), "");  // a plain start still only brings the window forward
+  ASSERT_EQ(chdir(before), 0);
+  rmdir(scratch);
 }
 
 TEST(HandOffMessage, RoundTripsLittleEndian) {
