@@ -146,5 +146,13 @@ std::vector<std::string> CommandLineImportPaths(const std::string& text) {
   while (begin < end && blank(text[begin])) ++begin;
   while (end > begin && blank(text[end - 1])) --end;
   if (begin == end) return {};
-  return {text.substr(begin, end - begin)};
+  std::string path = text.substr(begin, end - begin);
+  // Stored as given, a relative path would name another file, or none, once the player is
+  // started from another folder.
+  std::error_code ec;
+  if (path[0] != '/') {
+    const fs::path absolute = fs::absolute(path, ec);
+    if (!ec) path = absolute.native();
+  }
+  return {path};
 }

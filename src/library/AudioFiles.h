@@ -25,5 +25,6 @@ std::vector<std::string> FindAudioFiles(const std::vector<std::string>& paths,
 
 // The paths an import of command-line text takes: the text without the blanks (control
 // characters and spaces) at both ends, as one path that may contain spaces; none when nothing
-// is left. The joined arguments of a start and the text a second copy hands over both go here.
+// is left; a relative path is made absolute against the working folder. The joined arguments of
+// a start and the text a second copy hands over both go here.
 std::vector<std::string> CommandLineImportPaths(const std::string& text);

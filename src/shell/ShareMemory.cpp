@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include <QString>
@@ -251,12 +252,11 @@ std::string JoinCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string HandOffCommandLine(const std::vector<std::string>& args) {
-  std::string text = JoinCommandLine(args);
+  const std::string text = JoinCommandLine(args);
   if (text.empty() || text[0] == '/') return text;
-  char here[4096];
-  if (getcwd(here, sizeof here) == nullptr) return text;
-  const std::string folder = here;
-  return folder + (folder.back() == '/' ? "" : "/") + text;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(text, ec);
+  return ec ? text : absolute.native();
 }
 
 void EncodeHandOffMessage(const HandOffMessage& m, uint8_t* out) {

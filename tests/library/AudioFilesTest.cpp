@@ -138,4 +138,15 @@ TEST(CommandLine, TheTrimmedTextIsOnePath) {
   EXPECT_EQ(CommandLineImportPaths(""), TPaths{});
 }
 
+TEST_F(AudioFiles, ARelativeCommandLinePathIsMadeAbsolute) {
+  namespace fs = std::filesystem;
+  const fs::path before = fs::current_path();
+  Folder("odd");
+  fs::current_path(At("odd"));
+  const std::string here = fs::current_path();
+  EXPECT_EQ(CommandLineImportPaths(" my song.mp3"), TPaths{here + "/my song.mp3"});
+  EXPECT_EQ(CommandLineImportPaths("../a.mp3"), TPaths{here + "/../a.mp3"});
+  fs::current_path(before);
+}
+
 }  // namespace

@@ -27,7 +27,6 @@ TEST(HandOffCommandLine, MakesARelativePathAbsoluteAgainstTheSendersFolder) {
   char here[4096];  // the resolved name of the folder (/tmp may be a link)
   ASSERT_NE(getcwd(here, sizeof here), nullptr);
   EXPECT_EQ(HandOffCommandLine({"my", "song.mp3"}), std::string(here) + "/my song.mp3");
-  EXPECT_EQ(HandOffCommandLine({"../a.mp3"}), std::string(here) + "/../a.mp3");
   EXPECT_EQ(HandOffCommandLine({" /music/a.mp3"}), "/music/a.mp3");
   EXPECT_EQ(HandOffCommandLine({}), "");  // a plain start still only brings the window forward
   ASSERT_EQ(chdir(before), 0);
