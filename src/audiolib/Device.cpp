@@ -68,6 +68,10 @@ void Device::wake() {
   if (sink_) sink_->wake();
 }
 
+void Device::feed() {
+  if (sink_) sink_->feed();
+}
+
 void Device::attach(Stream* s) {
   mixer_.attach(s);
   s->setOutput(this, &mixer_.clock());

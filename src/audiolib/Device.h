@@ -19,6 +19,7 @@ class Device {
   int rate() const { return rate_; }
   void setRunning(bool on);
   void wake();  // a stream started, moved or paused: drop what is queued where the sink can
+  void feed();  // a stream has its first stretch: take it, keeping what is queued
   bool dropsQueued() const { return sink_ && sink_->drops(); }
   int startFrames() const { return sink_ ? sink_->startFrames() : 4096; }
   void attach(Stream* s);

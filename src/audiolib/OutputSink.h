@@ -19,6 +19,9 @@ class OutputSink {
   // A stream started, moved or paused: drop what is queued (where the output can) and take new
   // audio at once.
   virtual void wake() = 0;
+  // A stream has decoded its first stretch: take it now. What is queued stays: it was dropped when
+  // the stream started or moved, and what was taken since is the stream's own first stretch.
+  virtual void feed() { wake(); }
   // Whether wake() drops what is queued, so that it is never heard.
   virtual bool drops() const { return true; }
   // How much a stream decodes after a start or a seek before it is mixed: what the output takes at

@@ -20,9 +20,10 @@ namespace {
 // What the server holds ahead of the loudspeaker, and the least it asks for at a time. The server
 // splits the buffer: (buffer - 2 requests) / 2 for the sound card's own latency, the rest queued
 // for the stream; its sound-card thread wakes about twice per latency, this thread once per
-// request.
-constexpr int kBufferMs = 400;
-constexpr int kRequestMs = 100;
+// request. The latency must stay well above nothing: with a buffer of just two requests the
+// server's sound-card thread wakes thousands of times a second.
+constexpr int kBufferMs = 800;
+constexpr int kRequestMs = 200;
 constexpr int kFrameBytes = 2 * sizeof(int16_t);  // the stream is 16-bit stereo
 
 class PulseSink final : public OutputSink {
@@ -73,17 +74,10 @@ class PulseSink final : public OutputSink {
     pa_threaded_mainloop_unlock(loop_);
   }
 
-  void wake() override {
-    if (!stream_) return;
-    pa_threaded_mainloop_lock(loop_);
-    flushLocked();
-    idle_ = false;
-    corkLocked();
-    // A request held back for a stream that was still decoding is answered now.
-    const size_t writable = pa_stream_writable_size(stream_);
-    if (writable != size_t(-1) && writable > 0) write(writable);
-    pa_threaded_mainloop_unlock(loop_);
-  }
+  void wake() override { take(true); }
+  // No flush here: the server may have asked for the stream's first stretch already, and a flush
+  // would drop it after the mixer had handed it over.
+  void feed() override { take(false); }
 
   int startFrames() const override { return startFrames_; }
 
@@ -91,6 +85,18 @@ class PulseSink final : public OutputSink {
   bool fail() {
     close();
     return false;
+  }
+
+  void take(bool dropQueued) {
+    if (!stream_) return;
+    pa_threaded_mainloop_lock(loop_);
+    if (dropQueued) flushLocked();
+    idle_ = false;
+    corkLocked();
+    // A request held back for a stream that was still decoding is answered now.
+    const size_t writable = pa_stream_writable_size(stream_);
+    if (writable != size_t(-1) && writable > 0) write(writable);
+    pa_threaded_mainloop_unlock(loop_);
   }
 
   bool waitForContext() {

@@ -16,10 +16,7 @@ constexpr int kChunkFrames = 1024;
 }  // namespace
 
 Stream::Stream(DWORD h, DWORD f, std::string n, int deviceRate, int bufferMs)
-    : handle(h), flags(f), name(std::move(n)), deviceRate_(deviceRate) {
-  // At least a few output periods, so that refills in bursts never let the output run dry.
-  ringFrames_ = size_t(std::max(250, bufferMs)) * size_t(deviceRate) / 1000 + 3 * kChunkFrames;
-}
+    : handle(h), flags(f), name(std::move(n)), deviceRate_(deviceRate), bufferMs_(bufferMs) {}
 
 Stream::~Stream() {
   shutdown();
@@ -55,6 +52,12 @@ void Stream::ensureWorker() {
   std::lock_guard lock(workerMutex_);
   if (workerStarted_) return;
   workerStarted_ = true;
+  // The buffer's length, and on top what the output takes at once: an output that asks for its
+  // audio in long stretches still finds a whole one here, half a buffer after the refill was asked
+  // for. A few chunks more, so that refills in bursts never let it run dry.
+  const size_t outputFrames = size_t(device_ ? device_->startFrames() : 4096);
+  ringFrames_ = size_t(std::max(250, bufferMs_)) * size_t(deviceRate_) / 1000 + outputFrames +
+                3 * kChunkFrames;
   // Buffers only for streams that play: a tag probe opens and frees streams by the thousand.
   // The mixer touches them only after `playing_` is set, which happens after this.
   ring_.assign(ringFrames_ * 2, 0.0f);
@@ -104,7 +107,7 @@ void Stream::run() {
   auto announceNow = [&] {
     announce = false;
     ready_.store(true, std::memory_order_release);
-    if (device_ && playing_.load()) device_->wake();
+    if (device_ && playing_.load()) device_->feed();
   };
   while (!quit_.load()) {
     uint32_t wanted = seekGen_.load(std::memory_order_acquire);
@@ -325,13 +328,15 @@ bool Stream::seekFrames(int64_t frame) {
 }
 
 // Not mixed until the worker has decoded the first stretch at `frame`; an output that can drop
-// what it has queued drops it at once, so the move is heard at once.
+// what it has queued drops it at once, so the move is heard at once. It drops it before the worker
+// hears of the move: a fast worker hands its first stretch over at once, and a drop after that
+// would lose it.
 void Stream::requestSeek(int64_t frame) {
   ready_.store(false, std::memory_order_release);
+  if (device_ && playing_.load() && device_->dropsQueued()) device_->wake();
   seekTarget_.store(frame);
   seekGen_.fetch_add(1, std::memory_order_release);
   wakeWorker();
-  if (device_ && playing_.load() && device_->dropsQueued()) device_->wake();
 }
 
 bool Stream::play(bool restart) {

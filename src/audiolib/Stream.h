@@ -113,11 +113,12 @@ class Stream : public std::enable_shared_from_this<Stream> {
   int rate_ = 44100;
   int channels_ = 2;
   int deviceRate_;
+  int bufferMs_;  // the library's buffer length when the stream was made
   std::atomic<int64_t> length_{-1};
 
   // Playback ring: stereo float at the device rate, one producer (worker), one consumer (mixer).
   std::vector<float> ring_;
-  size_t ringFrames_;
+  size_t ringFrames_ = 0;  // set when the stream first plays
   std::atomic<uint64_t> writePos_{0};
   std::atomic<uint64_t> readPos_{0};
 

@@ -242,6 +242,26 @@ TEST_F(PulseOutputTest, EverySampleIsHeardThroughSdlToo) {
   expectEverySampleHeard(*server_, false);
 }
 
+// The server asks for long stretches at a time; even the shortest buffer the library allows holds
+// a whole one when it asks, so a longer song plays without a gap.
+TEST_F(PulseOutputTest, TheShortestBufferFeedsLongRequestsWithoutAGap) {
+  const DWORD before = BASS_GetConfig(BASS_CONFIG_BUFFER);
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_BUFFER, 100));
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("tone.wav").c_str(), 0, 0, 0);
+  BASS_SetConfig(BASS_CONFIG_BUFFER, before);
+  ASSERT_NE(h, 0u);
+  ends = 0;
+  ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_END, 0, countEnd, nullptr), 0u);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  ASSERT_TRUE(waitFor([] { return ends.load() > 0; }, 10s));
+  BASS_StreamFree(h);
+  ASSERT_TRUE(BASS_Free());
+  std::this_thread::sleep_for(100ms);
+  const std::vector<Sound> runs = soundRuns(server_->played());
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].length, 88199u);  // all of the 2 s tone but its silent first sample
+}
+
 TEST_F(PulseOutputTest, PositionsRunInRealTimeAndASeekLeavesNoGap) {
   HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("tone.wav").c_str(), 0, 0, 0);
   StreamGuard g(h);
