@@ -4,11 +4,12 @@
 # service hosts are configured, the reference services run on loopback: the copy an earlier run
 # left running is used, otherwise one is started for the player's session.
 set -euo pipefail
+caller=$PWD  # a relative path on the command line names a file from here
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target melvo-program melvo-services
-bin=build/release/bin
+bin=$PWD/build/release/bin
 
 # True when something answers on the statistics server's default port.
 services_answer() {
@@ -38,4 +39,5 @@ if [ -z "${MELVO_STAT_HOST:-}${MELVO_WEB_HOST:-}${MELVO_SEARCH_HOST:-}" ]; then
     for _ in $(seq 50); do services_answer && break; sleep 0.1; done
   fi
 fi
+cd "$caller"
 "$bin/melvo" "$@"
