@@ -377,6 +377,7 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
   if (attrib != BASS_ATTRIB_VOL) return fail(BASS_ERROR_ILLTYPE, FALSE);
   if (!(value >= 0.0f) || value > 16.0f) return fail(BASS_ERROR_ILLPARAM, FALSE);
   s->volume = value;
+  lib().device.gainChanged();
   return ok(TRUE);
 }
 

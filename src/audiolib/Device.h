@@ -24,7 +24,13 @@ class Device {
   int startFrames() const { return sink_ ? sink_->startFrames() : 4096; }
   void attach(Stream* s);
   void detach(Stream* s);  // returns once the mixer no longer uses s
-  void setMaster(float volume) { mixer_.master = volume; }
+  void setMaster(float volume) {
+    mixer_.master = volume;
+    gainChanged();
+  }
+  void gainChanged() {
+    if (sink_) sink_->gainChanged();
+  }
   float master() const { return mixer_.master.load(); }
   const OutputClock& clock() const { return mixer_.clock(); }
 

@@ -58,6 +58,24 @@ void Mixer::clear() {
   for (auto& slot : slots_) slot.store(nullptr);
 }
 
+Stream* Mixer::soloStream() const {
+  if (!gainOutside_.load(std::memory_order_relaxed)) return nullptr;
+  Stream* solo = nullptr;
+  for (const auto& slot : slots_) {
+    Stream* s = slot.load();
+    if (!s || !s->audible()) continue;
+    if (solo) return nullptr;
+    solo = s;
+  }
+  if (solo && solo->volume.load() * master.load() > 1.0f) return nullptr;
+  return solo;
+}
+
+float Mixer::outsideGain() const {
+  const Stream* solo = soloStream();
+  return solo ? solo->volume.load() * master.load() : 1.0f;
+}
+
 void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
   // Right after a drop the sound system may still hold more than was handed to it since (its own
   // latency): the frames of this pass are heard after that gap, and the count of frames heard never
@@ -66,16 +84,17 @@ void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
   handed_ += std::max<int64_t>(0, heard - (handed_ + frames - aheadAfter));
   clock_.epoch.fetch_add(1, std::memory_order_acq_rel);
   std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
+  const Stream* solo = soloStream();
   bool anyAudible = false;
   for (auto& slot : slots_) {
     Stream* s = slot.load();
     if (s && s->audible()) {
       anyAudible = true;
-      s->mixInto(out, frames, scratch_.data(), handed_);
+      s->mixInto(out, frames, scratch_.data(), handed_, s != solo);
     }
   }
   audible_.store(anyAudible, std::memory_order_relaxed);
-  const float gain = master.load(std::memory_order_relaxed);
+  const float gain = solo ? 1.0f : master.load(std::memory_order_relaxed);
   for (int i = 0; i < frames * 2; ++i) {
     float v = out[i] * gain;
     out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);

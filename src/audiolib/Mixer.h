@@ -33,6 +33,15 @@ class Mixer {
   bool startPending() const;
   const OutputClock& clock() const { return clock_; }
 
+  // Set by a sink that scales what it plays itself: a sound server applies its stream's volume as
+  // it plays, so a volume change is heard at once, where scaling here would delay it by the whole
+  // buffer the server holds. Passes with one playing stream then mix it at full level and leave
+  // its volume and the master to the sink; with several streams (or a gain above 1, which the
+  // clip here must see) a pass scales as usual and the sink's gain is 1.
+  void setGainOutside(bool on) { gainOutside_.store(on, std::memory_order_relaxed); }
+  // The gain the sink is to apply to what passes mix now.
+  float outsideGain() const;
+
   std::atomic<float> master{1.0f};
 
  private:
@@ -42,6 +51,10 @@ class Mixer {
   std::vector<float> scratch_;
   int64_t handed_ = 0;  // frames handed to the output since it opened (the mixing thread's)
   std::atomic<bool> audible_{false};  // some stream played in the last pass
+  std::atomic<bool> gainOutside_{false};
+
+  // The one playing stream whose volume the sink applies, or nullptr.
+  Stream* soloStream() const;
 };
 
 }  // namespace melvo::audiolib

@@ -42,5 +42,9 @@ MELVO_ON_DEMAND(ondemand::pulse, pa_stream_flush);
 MELVO_ON_DEMAND(ondemand::pulse, pa_stream_get_latency);
 MELVO_ON_DEMAND(ondemand::pulse, pa_stream_get_buffer_attr);
 MELVO_ON_DEMAND(ondemand::pulse, pa_stream_writable_size);
+MELVO_ON_DEMAND(ondemand::pulse, pa_stream_get_index);
+MELVO_ON_DEMAND(ondemand::pulse, pa_context_set_sink_input_volume);
+MELVO_ON_DEMAND(ondemand::pulse, pa_cvolume_set);
+MELVO_ON_DEMAND(ondemand::pulse, pa_sw_volume_from_linear);
 
 }  // namespace melvo::audiolib

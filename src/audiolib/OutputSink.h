@@ -27,6 +27,9 @@ class OutputSink {
   // How much a stream decodes after a start or a seek before it is mixed: what the output takes at
   // once when it starts, so that no silence is queued in front of the first stretch.
   virtual int startFrames() const { return 4096; }
+  // A stream's volume or the master changed: a sink that applies the mixer's outside gain takes
+  // the new one at once.
+  virtual void gainChanged() {}
 };
 
 std::unique_ptr<OutputSink> makeSdlSink(Mixer& mixer);

@@ -1,8 +1,9 @@
 // Output straight to a PulseAudio server (or PipeWire's PulseAudio service). The server keeps a
 // long buffer filled, so that it and this thread wake rarely; the stream's own latency report tells
 // the mixer how much of what it handed over is still to be heard, and a wake-up flushes the buffer,
-// so that starts, seeks and pauses are heard at once. While nothing plays the stream is corked:
-// neither side wakes for silence.
+// so that starts, seeks and pauses are heard at once; volume changes are the stream's own volume on
+// the server, applied as it plays, so they are heard at once too. While nothing plays the stream is
+// corked: neither side wakes for silence.
 #include "audiolib/OnDemandPulse.h"
 
 #include <algorithm>
@@ -44,12 +45,14 @@ class PulseSink final : public OutputSink {
     if (pa_threaded_mainloop_start(loop_) < 0) return fail();
     pa_threaded_mainloop_lock(loop_);
     bool ok = waitForContext() && connectStream();
+    if (ok) mixer_.setGainOutside(true);
     pa_threaded_mainloop_unlock(loop_);
     return ok ? true : fail();
   }
 
   void close() override {
     if (!loop_) return;
+    mixer_.setGainOutside(false);
     pa_threaded_mainloop_stop(loop_);
     if (stream_) {
       pa_stream_disconnect(stream_);
@@ -80,6 +83,13 @@ class PulseSink final : public OutputSink {
   void feed() override { take(false); }
 
   int startFrames() const override { return startFrames_; }
+
+  void gainChanged() override {
+    if (!stream_) return;
+    pa_threaded_mainloop_lock(loop_);
+    applyGainLocked();
+    pa_threaded_mainloop_unlock(loop_);
+  }
 
  private:
   bool fail() {
@@ -125,7 +135,11 @@ class PulseSink final : public OutputSink {
         pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                           PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
     corked_ = true;
-    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
+    // At full level (the gain below), not at a level the server remembered for the program.
+    pa_cvolume full;
+    pa_cvolume_set(&full, 2, PA_VOLUME_NORM);
+    gain_ = 1.0f;
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, &full, nullptr) < 0)
       return false;
     for (;;) {
       pa_stream_state_t state = pa_stream_get_state(stream_);
@@ -138,6 +152,18 @@ class PulseSink final : public OutputSink {
       if (!PA_STREAM_IS_GOOD(state)) return false;
       pa_threaded_mainloop_wait(loop_);
     }
+  }
+
+  // With the main loop locked, so the gain matches what the passes mix.
+  void applyGainLocked() {
+    const float gain = mixer_.outsideGain();
+    if (gain == gain_) return;
+    gain_ = gain;
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, 2, pa_sw_volume_from_linear(gain));
+    if (pa_operation* op = pa_context_set_sink_input_volume(context_, pa_stream_get_index(stream_),
+                                                            &volume, nullptr, nullptr))
+      pa_operation_unref(op);
   }
 
   size_t bytesFor(int ms) const { return size_t(rate_) * size_t(ms) / 1000 * kFrameBytes; }
@@ -171,6 +197,7 @@ class PulseSink final : public OutputSink {
     // Silence queued in front of a stream's first stretch would be heard as a gap: the request
     // waits until the stream has decoded it (its wake-up writes then).
     int64_t ahead = queuedFrames();
+    applyGainLocked();
     if (mixer_.startPending()) {
       mixer_.mix(mixed_.data(), 0, ahead);  // lets a moved stream let go of its old data
       return;
@@ -193,6 +220,7 @@ class PulseSink final : public OutputSink {
       if (pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= size;
     }
+    applyGainLocked();  // the passes may have changed who applies the volume
     // Silence only, and everything played before it is heard: rest until a stream starts. (A
     // stream that ended stops playing only once its last sample was heard.)
     if (!mixer_.audible()) {
@@ -222,6 +250,7 @@ class PulseSink final : public OutputSink {
   bool idle_ = true;
   bool corked_ = false;
   int startFrames_ = 4096;
+  float gain_ = 1.0f;  // the stream's volume on the server
 };
 
 }  // namespace

@@ -229,7 +229,7 @@ void Stream::fireEndSyncs() {
   for (const Sync& s : due) s.proc(s.id, handle, 0, s.user);
 }
 
-void Stream::mixInto(float* out, int frames, float* scratch, int64_t passStart) {
+void Stream::mixInto(float* out, int frames, float* scratch, int64_t passStart, bool ownVolume) {
   if (!playing_.load(std::memory_order_acquire)) return;
   if (started_.exchange(false)) emptyPasses_ = 0;
   uint32_t flushed = flushGen_.load(std::memory_order_acquire);
@@ -254,7 +254,8 @@ void Stream::mixInto(float* out, int frames, float* scratch, int64_t passStart) 
   if (n > 0) handedUntil_.store(passStart + n, std::memory_order_relaxed);
   heardFrames_.fetch_add(uint64_t(n), std::memory_order_relaxed);
   const float vol = volume.load(std::memory_order_relaxed);
-  for (int i = 0; i < n * 2; ++i) out[i] += scratch[i] * vol;
+  const float gain = ownVolume ? vol : 1.0f;
+  for (int i = 0; i < n * 2; ++i) out[i] += scratch[i] * gain;
   heardVolume_.store(vol, std::memory_order_relaxed);
   recordHistory(scratch, n);
   if (n < frames) {

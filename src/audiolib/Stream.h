@@ -70,7 +70,8 @@ class Stream : public std::enable_shared_from_this<Stream> {
 
   // Output side (audio thread).
   // `passStart`: the output's frame count where this pass begins.
-  void mixInto(float* out, int frames, float* scratch, int64_t passStart);
+  // `ownVolume` false: the stream is added at full level and the output applies its volume.
+  void mixInto(float* out, int frames, float* scratch, int64_t passStart, bool ownVolume = true);
   bool audible() const { return playing_.load(std::memory_order_relaxed); }
   // The first stretch after a start or a seek is decoded: the stream is mixed from now on.
   bool ready() const { return ready_.load(std::memory_order_acquire); }

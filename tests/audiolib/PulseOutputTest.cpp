@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -298,6 +299,46 @@ TEST_F(PulseOutputTest, PositionsRunInRealTimeAndASeekLeavesNoGap) {
   const double heard = double(before.length) / 44100 - (runs.size() == 1 ? 0.5 : 0.0);
   EXPECT_GT(heard, heardBefore - 0.03);
   EXPECT_LT(heard, heardBefore + 0.15);
+}
+
+// The volume is the stream's own on the server, applied as it plays: a change is heard at once, not
+// after the long buffer the server holds (800 ms when the mixer scaled what it handed over).
+TEST_F(PulseOutputTest, VolumeChangesAreHeardAtOnce) {
+  HSTREAM h = BASS_StreamCreateFile(FALSE, fixture("tone.wav").c_str(), 0, 0, 0);
+  StreamGuard g(h);
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  auto position = [&] { return BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, 0)); };
+  ASSERT_TRUE(waitFor([&] { return position() > 0.3; }, 10s));
+  const size_t mutedAt = server_->played().size();
+  ASSERT_TRUE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 0.0f));
+  std::this_thread::sleep_for(500ms);
+  const size_t halvedAt = server_->played().size();
+  ASSERT_TRUE(BASS_SetVolume(0.5f));  // the master, with the stream at full level again
+  ASSERT_TRUE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 1.0f));
+  std::this_thread::sleep_for(400ms);
+  ASSERT_TRUE(BASS_ChannelStop(h));
+  BASS_SetVolume(1.0f);
+  const std::vector<int16_t> left = server_->played();
+  ASSERT_GT(left.size(), halvedAt + 44100 / 4);
+
+  auto peak = [&](size_t from, size_t to) {
+    int most = 0;
+    for (size_t i = from; i < std::min(to, left.size()); ++i)
+      most = std::max(most, std::abs(int(left[i])));
+    return most;
+  };
+  // A machine that starves the server for a moment may add some; the buffer would add 800 ms.
+  const size_t soon = 44100 / 5;
+  size_t silentFrom = mutedAt;
+  while (silentFrom < halvedAt && peak(silentFrom, silentFrom + 441) != 0) silentFrom += 441;
+  EXPECT_LT(silentFrom - mutedAt, soon);
+  EXPECT_EQ(peak(silentFrom, halvedAt), 0);
+  size_t soundFrom = halvedAt;
+  while (soundFrom < left.size() && peak(soundFrom, soundFrom + 441) == 0) soundFrom += 441;
+  EXPECT_LT(soundFrom - halvedAt, soon);
+  const double ratio = double(peak(soundFrom + 441, soundFrom + 4410)) / peak(0, mutedAt);
+  EXPECT_NEAR(ratio, 0.5, 0.05);
 }
 
 }  // namespace
