@@ -7,10 +7,17 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -20,41 +27,77 @@
 namespace {
 
 services::MelvoServices* gServices = nullptr;
+constexpr int kAnswerWithinMs = 20000;  // a loaded machine can take seconds
 
-// Sends the request, closes the sending side and reads the answer until the server closes.
-// Returns false when the server neither answers nor closes within 20 s (a loaded machine can take
-// seconds).
-bool Exchange(int port, const std::string& request, std::string& answer) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+// libFuzzer's timeout alarm (SIGALRM, installed without SA_RESTART) interrupts whichever blocking
+// call this thread is in, so every call below restarts on EINTR, with the time already waited
+// taken off the deadline.
+bool WaitFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, events, 0};
+    const int n = poll(&p, 1, int(std::max<std::int64_t>(0, left.count())));
+    if (n > 0) return true;
+    if (n == 0 || errno != EINTR) return false;
+  }
+}
+
+// Each connection gets its own loopback source address: tens of thousands of connections a minute
+// from one address would use up its ports in TIME_WAIT.
+void BindFreshLoopbackSource(int fd) {
+  static uint32_t next = 0;
+  sockaddr_in source{};
+  source.sin_family = AF_INET;
+  source.sin_addr.s_addr = htonl(0x7F000002u + (next++ % 0xFFFF00u));  // 127.0.0.2 up
+  bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source);
+}
+
+bool Connect(int fd, int port, std::chrono::steady_clock::time_point deadline) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = htons(uint16_t(port));
-  // Closed with a reset: tens of thousands of connections a minute in TIME_WAIT would use up the
-  // loopback ports, and a reused one can meet the server's side of an old connection.
-  const linger reset{1, 0};
-  setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);  // refused while the services stall (see below): reported like no answer
-    return false;
-  }
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return true;
+  // An interrupted connect goes on in the background; its outcome arrives as writability.
+  if (errno != EINTR && errno != EINPROGRESS) return false;
+  if (!WaitFor(fd, POLLOUT, deadline)) return false;
+  int error = 0;
+  socklen_t len = sizeof error;
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+}
+
+void SendAll(int fd, const std::string& request) {
   for (size_t off = 0; off < request.size();) {
     const ssize_t n = send(fd, request.data() + off, request.size() - off, MSG_NOSIGNAL);
-    if (n <= 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
     off += size_t(n);
   }
-  shutdown(fd, SHUT_WR);
+}
+
+// Sends the request, closes the sending side and reads the answer until the server closes.
+// Returns false when the connection is refused or the server neither answers nor closes in time.
+bool Exchange(int port, const std::string& request, std::string& answer) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerWithinMs);
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  BindFreshLoopbackSource(fd);
   bool closed = false;
-  char buf[16384];
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 20000) <= 0) break;
-    const ssize_t n = recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) {
-      closed = true;
-      break;
+  if (Connect(fd, port, deadline)) {
+    SendAll(fd, request);
+    shutdown(fd, SHUT_WR);
+    char buf[16384];
+    while (WaitFor(fd, POLLIN, deadline)) {
+      const ssize_t n = recv(fd, buf, sizeof buf, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        closed = true;
+        break;
+      }
+      if (answer.size() < (1u << 20)) answer.append(buf, size_t(n));
     }
-    if (answer.size() < (1u << 20)) answer.append(buf, size_t(n));
   }
   close(fd);
   return closed;
@@ -70,7 +113,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   config.databasePath = scratch + "/services.db3";
   static std::unique_ptr<services::MelvoServices> running =
       std::make_unique<services::MelvoServices>(config);
-  if (!running->Start()) std::abort();
+  // The services' threads inherit a mask without SIGALRM, so libFuzzer's alarm always lands on
+  // the fuzzing thread and never interrupts the server mid-request.
+  sigset_t alarm, previous;
+  sigemptyset(&alarm);
+  sigaddset(&alarm, SIGALRM);
+  pthread_sigmask(SIG_BLOCK, &alarm, &previous);
+  const bool started = running->Start();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (!started) std::abort();
   gServices = running.get();
   return 0;
 }
@@ -82,10 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string request(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string answer;
   if (!Exchange(port, request, answer)) {
-    // A stall of the services (seen rarely, after many requests; the input alone answers at
-    // once) is reported, not taken as a crash, until its cause is found.
-    std::fprintf(stderr, "no answer within 20 s (port %d)\n", port);
-    return 0;
+    std::fprintf(stderr, "no answer within 20 s or connection refused (port %d)\n", port);
+    std::abort();
   }
   if (!answer.empty()) FUZZ_CHECK(answer.compare(0, 5, "HTTP/") == 0);
   return 0;
