@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "scene/Scene.h"
+#include "scene/TextPictures.h"
 #include "scene/TurnFrames.h"
 
 QFont TvxFont::ToQFont() const {
@@ -36,9 +37,9 @@ static Qt::Alignment ToQtAlign(TvxTextAlign horz, TvxTextAlign vert) {
   return a;
 }
 
-void vgDrawText(QPainter& p, const QRectF& r, const QString& text, const TvxFont& font,
-                TAlphaColor color, TvxTextAlign horz, TvxTextAlign vert, bool wordWrap) {
-  if (text.isEmpty() || ColorAlpha(color) == 0) return;
+static void DrawTextDirectly(QPainter& p, const QRectF& r, const QString& text, const TvxFont& font,
+                             TAlphaColor color, TvxTextAlign horz, TvxTextAlign vert,
+                             bool wordWrap) {
   p.setFont(font.ToQFont());
   p.setPen(QColor::fromRgba(color));
   QTextOption option(ToQtAlign(horz, vert));
@@ -51,6 +52,17 @@ void vgDrawText(QPainter& p, const QRectF& r, const QString& text, const TvxFont
     return;
   }
   p.drawText(r, text, option);
+}
+
+void vgDrawText(QPainter& p, const QRectF& r, const QString& text, const TvxFont& font,
+                TAlphaColor color, TvxTextAlign horz, TvxTextAlign vert, bool wordWrap) {
+  if (text.isEmpty() || ColorAlpha(color) == 0) return;
+  auto direct = [&](QPainter& to) {
+    DrawTextDirectly(to, r, text, font, color, horz, vert, wordWrap);
+  };
+  const TvxTextLook look{text,  font.Family, font.Size, int(font.Style),
+                         color, int(horz),   int(vert), wordWrap};
+  if (!TvxTextPictures::Draw(p, r, look, direct)) direct(p);
 }
 
 QImage vgRenderSvg(const QByteArray& svg, int width, int height) {

@@ -10,6 +10,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
+#include <cmath>
 #include <ctime>
 #include <memory>
 
@@ -99,6 +100,32 @@ void TdxSceneHost::StartDrag() {
   FDragOffset = QCursor::pos() - frameGeometry().topLeft();
 }
 
+// Qt's raster engine hands a fill of more than about 96 rows to a pool of threads and waits for
+// them, and under a clip of several rectangles it counts the rows of the whole fill, not of what
+// the clip leaves. For the small areas a frame of a turning disc or a moving progress bar
+// repaints, those hand-offs (several a frame, each waking two threads and the painting one) cost
+// more than the fills, so each rectangle of a repaint is painted under its own clip, in bands of
+// 64 device rows; large areas keep the threads. Bands only where device rows fall on whole
+// logical rows, so that no row is painted twice.
+int TdxSceneHost::BandRows(const QRect& area, qreal dpr) {
+  constexpr int kBandDeviceRows = 64;
+  constexpr int kLargestBanded = 256;  // device rows
+  const int whole = int(std::lround(dpr));
+  if (whole < 1 || std::abs(dpr - whole) > 1e-9) return 0;
+  const int rows = area.height() * whole;
+  if (rows <= kBandDeviceRows + kBandDeviceRows / 2 || rows > kLargestBanded) return 0;
+  return kBandDeviceRows / whole;
+}
+
+void TdxSceneHost::PaintPiece(QPainter& p, const QRect& piece) {
+  const int band = BandRows(piece, devicePixelRatioF());
+  for (int y = piece.top(); y <= piece.bottom(); y += band ? band : piece.height()) {
+    const QRect part = piece & QRect(piece.left(), y, piece.width(), band ? band : piece.height());
+    p.setClipRect(part);
+    FScene->Render(p, part, FOpaqueBackdrop);
+  }
+}
+
 void TdxSceneHost::paintEvent(QPaintEvent* e) {
   ++FPaintEvents;
   const QRect r = e->rect();
@@ -106,8 +133,13 @@ void TdxSceneHost::paintEvent(QPaintEvent* e) {
   const qint64 start = ThreadCpuNanoseconds();
   {
     QPainter p(this);
-    p.setClipRegion(e->region());
-    FScene->Render(p, r, FOpaqueBackdrop);
+    const QRegion& region = e->region();
+    if (region.rectCount() > kMostPiecesPainted) {
+      p.setClipRegion(region);
+      FScene->Render(p, r, FOpaqueBackdrop);
+    } else {
+      for (const QRect& piece : region) PaintPiece(p, piece);
+    }
   }
   FPaintNanos += ThreadCpuNanoseconds() - start;
 }

@@ -23,9 +23,14 @@ class TdxSceneHost : public QWidget {
   bool OpaqueBackdrop() const { return FOpaqueBackdrop; }
   // Decides instead of asking the desktop (nullopt: ask it again).
   void ForceCompositing(std::optional<bool> composited);
+  // Logical rows of the bands an area is painted in at `dpr`; 0: painted at once.
+  static int BandRows(const QRect& area, qreal dpr);
+  // Repaints with more rectangles than this are painted at once under one clip.
+  static constexpr int kMostPiecesPainted = 8;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  void PaintPiece(QPainter& p, const QRect& piece);
   void resizeEvent(QResizeEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;

@@ -189,6 +189,9 @@ TvxVisualObject* TvxVisualObject::ObjectAtPoint(QPointF local) {
 
 // Style parts (glows, shadows) may paint beyond the control; repaints must cover them.
 float TvxVisualObject::PaintOutset() const {
+  // Parts of an object that clips its children show only inside its box (the progress bar's band
+  // travels far beyond it), so they never widen its repaints.
+  if (FClipChildren) return FStrokeThickness;
   return OutsetOfParts(Children());
 }
 

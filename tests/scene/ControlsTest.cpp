@@ -383,6 +383,28 @@ TEST_F(Rendering, ProgressBandLoopsOnlyWhileTheBarIsShown) {
   EXPECT_EQ(TvxAniThread::Instance().Count(), 0);
 }
 
+// The band travels from 50 px before the bar to 800 px past it but shows only inside it: neither
+// its moves nor the bar's value widen a repaint beyond the bar (a whole-window repaint 20 times
+// a second while a song played).
+TEST_F(Rendering, AClippingBarsBandNeverWidensItsRepaints) {
+  auto* bar = new TvxProgressBar();
+  bar->SetResource("testBand");
+  bar->SetBounds(143, 223, 178, 14);
+  bar->SetParent(root);
+  scene->RenderToImage();  // starts the band
+  std::vector<QRectF> dirty;
+  scene->OnInvalidate = [&](const QRectF& r) { dirty.push_back(r); };
+  for (int i = 0; i < 130; ++i) {  // the band's whole 4 s run
+    Tick();
+    bar->SetValue(i % 100);
+  }
+  ASSERT_GT(dirty.size(), 100u);
+  const QRectF around = QRectF(15 + 143, 7.5 + 223, 178, 14).adjusted(-3, -3, 3, 3);
+  for (const QRectF& r : dirty)
+    EXPECT_TRUE(around.contains(r))
+        << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+}
+
 TEST_F(Rendering, PartialRepaintsEndAsAFullRepaint) {
   auto* face = new TvxRectangle();
   face->SetAlign(vaClient);

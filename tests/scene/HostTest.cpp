@@ -127,3 +127,33 @@ TEST_F(Host, WithoutACompositorTheSeeThroughPartsGetAnOpaqueBackdrop) {
   EXPECT_FALSE(host.OpaqueBackdrop());
   EXPECT_EQ(qAlpha(host.grab().toImage().pixel(inside)), 0);
 }
+
+// Small repaints go in bands of 64 device rows (where rows fall on whole logical rows), large ones
+// at once; a repaint in bands looks exactly like the scene drawn whole.
+TEST_F(Host, SmallRepaintsArePaintedInBandsThatLookLikeOnePaint) {
+  EXPECT_EQ(TdxSceneHost::BandRows(QRect(0, 0, 100, 90), 1.0), 0);
+  EXPECT_EQ(TdxSceneHost::BandRows(QRect(0, 0, 100, 112), 1.0), 64);
+  EXPECT_EQ(TdxSceneHost::BandRows(QRect(0, 0, 100, 112), 2.0), 32);
+  EXPECT_EQ(TdxSceneHost::BandRows(QRect(0, 0, 100, 112), 1.5), 0);
+  EXPECT_EQ(TdxSceneHost::BandRows(QRect(0, 0, 550, 330), 1.0), 0);
+
+  auto* ground = AddBox(root, 0, 0, 520, 315);
+  ground->Fill().SetColor(0xFF203050);
+  auto* veil = AddBox(root, 40, 30, 300, 200);
+  veil->Fill().SetColor(0x80FFA040);
+  auto* glass = AddBox(root, 120, 80, 160, 170);
+  glass->Fill().SetColor(0x4000C0FF);
+  glass->SetRotateAngle(7);
+  auto* text = new TvxText();
+  text->SetBounds(130, 100, 200, 40);
+  text->SetText(QStringLiteral("未知歌手 pb_steady"));
+  text->Fill().SetColor(0xFFFFFFFF);
+  text->SetParent(root);
+  TdxSceneHost host(scene);
+  const QRect piece(100, 60, 260, 190);  // banded: 190 rows
+  ASSERT_NE(TdxSceneHost::BandRows(piece, host.devicePixelRatioF()), 0);
+  const QImage banded = host.grab(piece).toImage().convertToFormat(QImage::Format_ARGB32);
+  const QImage whole = scene->RenderToImage().copy(piece).convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(banded.size(), whole.size());
+  EXPECT_EQ(DifferentPixels(banded, whole), 0);
+}
