@@ -258,7 +258,12 @@ class Deleting : public PlayList {
  protected:
   TunitMain& OpenWith(int entries, int current, bool underWay = true) {
     TSongList songs;
-    for (int i = 0; i < entries; ++i) songs.push_back(Song("e" + std::to_string(i), "S"));
+    for (int i = 0; i < entries; ++i) {
+      std::string name =
+          "e";  // appended: "e" + to_string warns -Wrestrict in GCC 12 (a false alarm)
+      name += std::to_string(i);
+      songs.push_back(Song(name, "S"));
+    }
     Store(songs);
     TTSC config;
     config.circle = 1001;
