@@ -203,8 +203,10 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
     if (!S_ISREG(st.st_mode)) return false;
     mode = st.st_mode & 07777;
   }
-  std::string temp =
-      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string name = ".";  // appended: "." + string warns -Wrestrict in GCC 12 (a false alarm)
+  name += target.filename().string();
+  name += ".XXXXXX";
+  std::string temp = (target.parent_path() / name).string();
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;

@@ -124,7 +124,8 @@ void TunitMain::ApplyConfig() {
       {btnRandom, kGlyphRandom},   {btnSingle, kGlyphSingle}, {btnLocalSearch, kGlyphLocalSearch}};
   for (const auto& [button, glyph] : glyphs) SetGlyph(button, glyph);
   ShowModeButton(CurConfig->circle);
-  if (CurConfig->skin_name.empty()) CurConfig->skin_name = "1";
+  // Not assigned from a literal: GCC 12 warns -Wrestrict there (a false alarm).
+  if (CurConfig->skin_name.empty()) CurConfig->skin_name.assign(1, '1');
   bool whole = false;
   const int n = QString::fromStdString(CurConfig->skin_name).toInt(&whole);
   if (whole) SetBackground(n);  // numbers outside 1 … 8 change nothing
