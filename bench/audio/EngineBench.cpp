@@ -167,9 +167,10 @@ void BM_Tick(benchmark::State& state) {
   bool playing = false;
   engine.SetOnAudioEvent([&](int32_t s) { playing = s == psPlaying; });
   float sink = 0;
-  engine.SetOnAudioProcess([&](int32_t, float maxPos, float curPos, TFFTData fft, TWaveData wave) {
-    sink += maxPos + curPos + fft[23] + static_cast<float>(wave[7]);
-  });
+  engine.SetOnAudioProcess(
+      [&](int32_t, float maxPos, float curPos, const TFFTData& fft, const TWaveData& wave) {
+        sink += maxPos + curPos + fft[23] + static_cast<float>(wave[7]);
+      });
   engine.Play(Fixture("long180.mp3"));
   if (!SpinUntil([&] { return playing; }) ||
       !SpinUntil([&] { return engine.GetSongPos() > 100; })) {

@@ -39,8 +39,8 @@ using TFFTData = std::array<float, 513>;       // element i is FFT bin i
 
 using TAudioPlayEvent = std::function<void(int32_t State)>;
 using TAudioFinish = std::function<void(int32_t State)>;
-using TAudioProcess =
-    std::function<void(int32_t State, float MaxPos, float CurPos, TFFTData NFFT, TWaveData NWave)>;
+using TAudioProcess = std::function<void(int32_t State, float MaxPos, float CurPos,
+                                         const TFFTData& NFFT, const TWaveData& NWave)>;
 using TAudioFail = std::function<void(int32_t State, int32_t ErrCode)>;
 using TAudioStreamDown = std::function<void(const void* buffer, uint32_t len, uint32_t user)>;
 

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
+#ifdef __SSE__
+#include <xmmintrin.h>
+#endif
 
 #include "audiolib/Ring.h"
 #include "audiolib/Stream.h"
@@ -14,9 +18,25 @@ namespace {
 
 constexpr int kFftSize = 1024;
 
+// Rounded to the nearest, ties to even (as nearbyint), without a library call per sample; NaN
+// reads as the lowest value.
 int16_t toS16(float v) {
-  float s = std::nearbyint(v * 32768.0f);
-  return int16_t(std::clamp(s, -32768.0f, 32767.0f));
+  float s = v * 32768.0f;
+  s = s > -32768.0f ? s : -32768.0f;
+  s = s < 32767.0f ? s : 32767.0f;
+#ifdef __SSE__
+  return int16_t(_mm_cvtss_si32(_mm_set_ss(s)));
+#else
+  return int16_t(std::nearbyint(s));
+#endif
+}
+
+// Room for `floats` samples, kept by the thread between calls (the progress tick asks for
+// samples 20 times a second).
+float* scratch(size_t floats) {
+  thread_local std::vector<float> room;
+  if (room.size() < floats) room.resize(floats);
+  return room.data();
 }
 
 // One transform context per thread that asks for spectra.
@@ -70,13 +90,13 @@ DWORD Stream::rawData(void* buffer, DWORD length) {
   int frames = int(length / DWORD(bpf));
   int16_t* out = static_cast<int16_t*>(buffer);
   if (decodeOnly()) {
-    std::vector<float> tmp(size_t(frames) * size_t(channels_));
+    float* tmp = scratch(size_t(frames) * size_t(channels_));
     int got;
     {
       std::lock_guard lock(decodeMutex_);
-      got = decoder->read(tmp.data(), frames);
+      got = decoder->read(tmp, frames);
     }
-    applyFx(tmp.data(), got, channels_);
+    applyFx(tmp, got, channels_);
     for (size_t i = 0; i < size_t(got) * size_t(channels_); ++i) out[i] = toS16(tmp[i]);
     if (got == 0) {
       ended_ = true;
@@ -90,8 +110,8 @@ DWORD Stream::rawData(void* buffer, DWORD length) {
     std::memset(buffer, 0, size_t(frames) * size_t(bpf));
     return DWORD(frames * bpf);
   }
-  std::vector<float> stereo(size_t(frames) * 2);
-  latestHeard(stereo.data(), frames);
+  float* stereo = scratch(size_t(frames) * 2);
+  latestHeard(stereo, frames);
   for (int i = 0; i < frames; ++i) {
     float l = stereo[size_t(i) * 2], r = stereo[size_t(i) * 2 + 1];
     if (channels_ == 1) {
@@ -118,7 +138,11 @@ DWORD Stream::spectrum(float* out512) {
     tx.in[i] = 0.5f * (stereo[i * 2] + stereo[i * 2 + 1]) * tx.window[i];
   tx.fn(tx.ctx, tx.out, tx.in, sizeof(AVComplexFloat));
   const float scale = 2.0f / kFftSize;
-  for (int k = 0; k < kFftSize / 2; ++k) out512[k] = std::hypot(tx.out[k].re, tx.out[k].im) * scale;
+  // Magnitudes are far from overflowing: no need for hypot's care (and its library call).
+  for (int k = 0; k < kFftSize / 2; ++k) {
+    const float re = tx.out[k].re, im = tx.out[k].im;
+    out512[k] = std::sqrt(re * re + im * im) * scale;
+  }
   return kFftSize / 2 * sizeof(float);
 }
 
@@ -128,8 +152,8 @@ DWORD Stream::level() {
     return 0;
   }
   const int frames = deviceRate_ / 50;  // 20 ms
-  std::vector<float> stereo(size_t(frames) * 2);
-  int n = latestHeard(stereo.data(), frames);
+  float* stereo = scratch(size_t(frames) * 2);
+  int n = latestHeard(stereo, frames);
   float peakL = 0, peakR = 0;
   for (int i = 0; i < n; ++i) {
     peakL = std::max(peakL, std::fabs(stereo[size_t(i) * 2]));

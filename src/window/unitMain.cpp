@@ -204,8 +204,8 @@ void TunitMain::ConnectAudioEngine() {
       [this](int32_t state) { Guarded("PlayerStateChanged", [&] { PlayerStateChanged(state); }); });
   FEngine->SetOnAudioFinish(
       [this](int32_t state) { Guarded("SongFinished", [&] { SongFinished(state); }); });
-  FEngine->SetOnAudioProcess([this](int32_t state, float maxPos, float curPos, TFFTData fft,
-                                    TWaveData wave) {
+  FEngine->SetOnAudioProcess([this](int32_t state, float maxPos, float curPos, const TFFTData& fft,
+                                    const TWaveData& wave) {
     Guarded("UpdatePlayProgress", [&] { UpdatePlayProgress(state, maxPos, curPos, fft, wave); });
   });
   FEngine->SetOnAudioFail([this](int32_t state, int32_t code) {

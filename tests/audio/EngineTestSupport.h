@@ -91,7 +91,7 @@ class EventLog {
   }
   void RecordProgress() {
     FEngine.SetOnAudioProcess(
-        [this](int32_t s, float maxPos, float curPos, TFFTData fft, TWaveData wave) {
+        [this](int32_t s, float maxPos, float curPos, const TFFTData& fft, const TWaveData& wave) {
           ++progressCount;
           NoteThread();
           lastMax = maxPos;

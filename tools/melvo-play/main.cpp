@@ -120,14 +120,15 @@ int main(int argc, char** argv) {
     if (state == psOpenFailed) QTimer::singleShot(0, &app, [&] { app.quit(); });
   });
   if (!o.noTick)
-    engine.SetOnAudioProcess([&](int32_t state, float maxPos, float curPos, TFFTData, TWaveData) {
-      if (o.quiet || ++ticks % o.printEveryTicks != 0) return;
-      int32_t r = 0, l = 0;
-      engine.GetVULevel(r, l);
-      std::printf("%9.1f ms  state %d  pos %.0f / %.0f ms  bitrate %d  level L %d R %d\n",
-                  elapsedMs(), state, curPos, maxPos, engine.Bitrate(), l, r);
-      std::fflush(stdout);
-    });
+    engine.SetOnAudioProcess(
+        [&](int32_t state, float maxPos, float curPos, const TFFTData&, const TWaveData&) {
+          if (o.quiet || ++ticks % o.printEveryTicks != 0) return;
+          int32_t r = 0, l = 0;
+          engine.GetVULevel(r, l);
+          std::printf("%9.1f ms  state %d  pos %.0f / %.0f ms  bitrate %d  level L %d R %d\n",
+                      elapsedMs(), state, curPos, maxPos, engine.Bitrate(), l, r);
+          std::fflush(stdout);
+        });
   if (o.stopAfterSeconds > 0)
     QTimer::singleShot(static_cast<int>(o.stopAfterSeconds * 1000), &app, [&] {
       engine.Stop();
