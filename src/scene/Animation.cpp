@@ -344,6 +344,16 @@ void TvxAniThread::Tick() {
     a->ProcessTick(FTime, FDeltaTime);
   }
   if (FAniList.empty() && FTimer) FTimer->stop();
+  const auto after = FAfterTick;  // a listener may remove itself
+  for (const auto& [owner, f] : after) f();
+}
+
+void TvxAniThread::AddAfterTick(const void* owner, std::function<void()> f) {
+  FAfterTick.emplace_back(owner, std::move(f));
+}
+
+void TvxAniThread::RemoveAfterTick(const void* owner) {
+  std::erase_if(FAfterTick, [owner](const auto& entry) { return entry.first == owner; });
 }
 
 // ---------------------------------------------------------------------------------------------

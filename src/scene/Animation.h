@@ -154,6 +154,9 @@ class TvxAniThread {
   int Count() const { return int(FAniList.size()); }
   bool TimerActive() const;
   void Tick();  // one timer pass
+  // Called after every pass, until removed (a window joins its repaints to the frames).
+  void AddAfterTick(const void* owner, std::function<void()> f);
+  void RemoveAfterTick(const void* owner);
   float Time() const { return FTime; }
   float DeltaTime() const { return FDeltaTime; }
   static constexpr int kInterval = 33;
@@ -166,4 +169,5 @@ class TvxAniThread {
   float FTime = 0;
   float FDeltaTime = 0;
   QTimer* FTimer = nullptr;
+  std::vector<std::pair<const void*, std::function<void()>>> FAfterTick;
 };

@@ -14,6 +14,8 @@
 #include <ctime>
 #include <memory>
 
+#include "scene/Animation.h"
+
 // From Xlib, whose header's macros clash with Qt's names.
 extern "C" int XDefaultScreen(Display* display);
 
@@ -80,16 +82,32 @@ TdxSceneHost::TdxSceneHost(TdxScene* scene, QWidget* parent) : QWidget(parent), 
   setFocusPolicy(Qt::StrongFocus);
   resize(int(scene->Width()), int(scene->Height()));
   scene->OnInvalidate = [this](const QRectF& r) {
-    update(r.toAlignedRect().adjusted(-1, -1, 1, 1));
+    Invalidate(r.toAlignedRect().adjusted(-1, -1, 1, 1));
   };
+  TvxAniThread::Instance().AddAfterTick(this, [this] {
+    if (FPending.isEmpty()) return;
+    update(FPending);
+    FPending = QRegion();
+  });
   scene->OnStartWindowDrag = [this] { StartDrag(); };
   scene->OnCursorChange = [this](int c) { setCursor(vgCursorShape(c)); };
 }
 
 TdxSceneHost::~TdxSceneHost() {
+  if (TvxAniThread::Exists()) TvxAniThread::Instance().RemoveAfterTick(this);
   FScene->OnInvalidate = nullptr;
   FScene->OnStartWindowDrag = nullptr;
   FScene->OnCursorChange = nullptr;
+}
+
+// While animations run a frame comes every 33 ms anyway: a change from elsewhere (the progress
+// tick 20 times a second) joins the next frame instead of costing a paint of its own.
+void TdxSceneHost::Invalidate(const QRect& r) {
+  if (TvxAniThread::Instance().TimerActive()) {
+    FPending += r;
+    return;
+  }
+  update(r);
 }
 
 void TdxSceneHost::StartDrag() {

@@ -31,6 +31,7 @@ class TdxSceneHost : public QWidget {
  protected:
   void paintEvent(QPaintEvent* e) override;
   void PaintPiece(QPainter& p, const QRect& piece);
+  void Invalidate(const QRect& r);
   void resizeEvent(QResizeEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
@@ -50,6 +51,7 @@ class TdxSceneHost : public QWidget {
   void UpdateBackdrop();
   TdxScene* FScene;
   bool FManualDrag = false;
+  QRegion FPending;  // changed while animations run: painted with their next frame
   QPoint FDragOffset;
   int FPaintEvents = 0;
   qint64 FPaintedPixels = 0;
