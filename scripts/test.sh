@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-debug}
 shift || true
-bash scripts/setup.sh
+bash scripts/setup.sh --tests
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j "$(nproc)" "$@"
