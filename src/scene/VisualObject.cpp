@@ -213,17 +213,18 @@ void TvxVisualObject::PaintTree(QPainter& p, float parentOpacity) {
   const float opacity = parentOpacity * FOpacity;
   if (opacity <= 0.002f) return;
   const QTransform saved = p.worldTransform();
-  p.setWorldTransform(LocalToParent() * saved);
-  p.setOpacity(opacity);
+  const QTransform placed = LocalToParent() * saved;
   const TvxPaintContext* ctx = TvxPaintContext::Current();
   const float out = PaintOutset();
-  const QRectF mine = p.worldTransform().mapRect(LocalRect().adjusted(-out, -out, out, out));
-  if (!ctx || ctx->Dirty.intersects(mine)) Paint(p);
+  const QRectF mine = placed.mapRect(LocalRect().adjusted(-out, -out, out, out));
+  const bool touched = !ctx || ctx->Dirty.intersects(mine);
+  // Outside the repaint and with nothing (or only clipped children) beneath: the painter is not
+  // even moved (a repaint visits every object of the tree).
+  if (!touched && (FClipChildren || Children().empty())) return;
+  p.setWorldTransform(placed);
+  p.setOpacity(opacity);
+  if (touched) Paint(p);
   if (FClipChildren) {
-    if (ctx && !ctx->Dirty.intersects(mine)) {
-      p.setWorldTransform(saved);
-      return;
-    }
     p.save();
     p.setClipRect(LocalRect(), Qt::IntersectClip);
     PaintChildren(p, opacity);
