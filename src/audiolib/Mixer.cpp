@@ -58,21 +58,25 @@ void Mixer::clear() {
   for (auto& slot : slots_) slot.store(nullptr);
 }
 
-Stream* Mixer::soloStream() const {
-  if (!gainOutside_.load(std::memory_order_relaxed)) return nullptr;
-  Stream* solo = nullptr;
+// Of the playing streams, the one whose volume the sink applies: the only one, at a gain the
+// sink can give (not above 1, which the clip here must see).
+Stream* Mixer::soloOf(Stream* const* playing, int count) const {
+  if (count != 1 || !gainOutside_.load(std::memory_order_relaxed)) return nullptr;
+  return playing[0]->volume.load() * master.load() > 1.0f ? nullptr : playing[0];
+}
+
+int Mixer::playingStreams(std::array<Stream*, kSlots>& playing) const {
+  int count = 0;
   for (const auto& slot : slots_) {
     Stream* s = slot.load();
-    if (!s || !s->audible()) continue;
-    if (solo) return nullptr;
-    solo = s;
+    if (s && s->audible()) playing[size_t(count++)] = s;
   }
-  if (solo && solo->volume.load() * master.load() > 1.0f) return nullptr;
-  return solo;
+  return count;
 }
 
 float Mixer::outsideGain() const {
-  const Stream* solo = soloStream();
+  std::array<Stream*, kSlots> playing;
+  const Stream* solo = soloOf(playing.data(), playingStreams(playing));
   return solo ? solo->volume.load() * master.load() : 1.0f;
 }
 
@@ -84,16 +88,12 @@ void Mixer::mix(float* out, int frames, int64_t aheadAfter) {
   handed_ += std::max<int64_t>(0, heard - (handed_ + frames - aheadAfter));
   clock_.epoch.fetch_add(1, std::memory_order_acq_rel);
   std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
-  const Stream* solo = soloStream();
-  bool anyAudible = false;
-  for (auto& slot : slots_) {
-    Stream* s = slot.load();
-    if (s && s->audible()) {
-      anyAudible = true;
-      s->mixInto(out, frames, scratch_.data(), handed_, s != solo);
-    }
-  }
-  audible_.store(anyAudible, std::memory_order_relaxed);
+  std::array<Stream*, kSlots> playing;
+  const int count = playingStreams(playing);
+  const Stream* solo = soloOf(playing.data(), count);
+  for (int i = 0; i < count; ++i)
+    playing[size_t(i)]->mixInto(out, frames, scratch_.data(), handed_, playing[size_t(i)] != solo);
+  audible_.store(count > 0, std::memory_order_relaxed);
   const float gain = solo ? 1.0f : master.load(std::memory_order_relaxed);
   for (int i = 0; i < frames * 2; ++i) {
     float v = out[i] * gain;

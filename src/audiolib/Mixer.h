@@ -53,8 +53,9 @@ class Mixer {
   std::atomic<bool> audible_{false};  // some stream played in the last pass
   std::atomic<bool> gainOutside_{false};
 
-  // The one playing stream whose volume the sink applies, or nullptr.
-  Stream* soloStream() const;
+  // The streams playing now, in slot order; their count.
+  int playingStreams(std::array<Stream*, kSlots>& playing) const;
+  Stream* soloOf(Stream* const* playing, int count) const;
 };
 
 }  // namespace melvo::audiolib

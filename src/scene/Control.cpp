@@ -37,31 +37,29 @@ static Qt::Alignment ToQtAlign(TvxTextAlign horz, TvxTextAlign vert) {
   return a;
 }
 
-static void DrawTextDirectly(QPainter& p, const QRectF& r, const QString& text, const TvxFont& font,
-                             TAlphaColor color, TvxTextAlign horz, TvxTextAlign vert,
-                             bool wordWrap) {
-  p.setFont(font.ToQFont());
-  p.setPen(QColor::fromRgba(color));
-  QTextOption option(ToQtAlign(horz, vert));
-  option.setWrapMode(wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
-  if (!wordWrap) {
+static void DrawTextDirectly(QPainter& p, const QRectF& r, const TvxTextLook& look) {
+  p.setFont(TvxFont{look.Family, look.Size, TvxFontStyle(look.Style)}.ToQFont());
+  p.setPen(QColor::fromRgba(look.Color));
+  QTextOption option(ToQtAlign(TvxTextAlign(look.Horz), TvxTextAlign(look.Vert)));
+  option.setWrapMode(look.WordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                   : QTextOption::NoWrap);
+  if (!look.WordWrap) {
     // One line: cut with an ellipsis rather than spilling out of the box.
     const QFontMetricsF fm(p.font());
-    const QString shown = fm.elidedText(text, Qt::ElideRight, r.width());
+    const QString shown = fm.elidedText(look.Text, Qt::ElideRight, r.width());
     p.drawText(r, shown, option);
     return;
   }
-  p.drawText(r, text, option);
+  p.drawText(r, look.Text, option);
 }
 
 void vgDrawText(QPainter& p, const QRectF& r, const QString& text, const TvxFont& font,
                 TAlphaColor color, TvxTextAlign horz, TvxTextAlign vert, bool wordWrap) {
   if (text.isEmpty() || ColorAlpha(color) == 0) return;
-  auto direct = [&](QPainter& to) {
-    DrawTextDirectly(to, r, text, font, color, horz, vert, wordWrap);
-  };
   const TvxTextLook look{text,  font.Family, font.Size, int(font.Style),
                          color, int(horz),   int(vert), wordWrap};
+  // Two references: small enough for std::function to keep without allocating, on every paint.
+  auto direct = [&r, &look](QPainter& to) { DrawTextDirectly(to, r, look); };
   if (!TvxTextPictures::Draw(p, r, look, direct)) direct(p);
 }
 
