@@ -32,6 +32,14 @@ bool PrepareDatabase() {
   }
 }
 
+// The window's updates while playing are small (the turning disc, the progress), and an X
+// shared-memory upload answers each one with a completion event that wakes two threads: about
+// 110 wake-ups a second more and a quarter more processor time than sending the pixels on the
+// socket. Read by Qt's X connection, so it is set before the application exists.
+void KeepWindowUpdatesOffSharedMemory() {
+  if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +47,7 @@ int main(int argc, char** argv) {
   // Taken before Qt sees argv: Qt removes the options it knows (-platform …) from it.
   const std::vector<std::string> args = CommandLineArguments(argc, argv);
 
+  KeepWindowUpdatesOffSharedMemory();
   QApplication app(argc, argv);
   if (!PrepareDatabase()) return 0;
   if (!CheckSingleInstance(args)) return 0;

@@ -86,8 +86,8 @@ TdxSceneHost::TdxSceneHost(TdxScene* scene, QWidget* parent) : QWidget(parent), 
   };
   TvxAniThread::Instance().AddAfterTick(this, [this] {
     if (FPending.isEmpty()) return;
-    update(FPending);
-    FPending = QRegion();
+    const QRegion frame = std::exchange(FPending, QRegion());
+    repaint(frame);
   });
   scene->OnStartWindowDrag = [this] { StartDrag(); };
   scene->OnCursorChange = [this](int c) { setCursor(vgCursorShape(c)); };
