@@ -271,6 +271,29 @@ bool TvxImage::IsRound() const {
   return FRound;
 }
 
+TvxVisualObject::TvxOpaqueBands TvxImage::OpaqueBands() const {
+  if (FBitmap.IsEmpty() || WrapMode != vgWrapStretch || RotateAngle() != 0) return {};
+  const QImage& img = FBitmap.Image();
+  if (FBandsKey != img.cacheKey()) {
+    FBandsKey = img.cacheKey();
+    std::tie(FColumns, FRows) = vgOpaqueBands(img);
+  }
+  // A stretched picture is smoothed: beside an inner edge of a band a picture pixel blends with
+  // its translucent neighbour, so a band loses a picture pixel there.
+  const int w = img.width(), h = img.height();
+  const qreal sx = Width() / w, sy = Height() / h;
+  const auto inner = [](int first, int end, int size) {  // [first, end) within [0, size)
+    return std::pair(first > 0 ? first + 1 : first, end < size ? end - 1 : end);
+  };
+  TvxOpaqueBands bands;
+  if (const auto [x0, x1] = inner(FColumns.left(), FColumns.right() + 1, w);
+      !FColumns.isEmpty() && x1 > x0)
+    bands.Columns = QRectF(x0 * sx, 0, (x1 - x0) * sx, h * sy);
+  if (const auto [y0, y1] = inner(FRows.top(), FRows.bottom() + 1, h); !FRows.isEmpty() && y1 > y0)
+    bands.Rows = QRectF(0, y0 * sy, w * sx, (y1 - y0) * sy);
+  return bands;
+}
+
 bool TvxImage::TurnsWithinItsBox() const {
   if (FRepaintingChange || WrapMode != vgWrapStretch || std::fabs(Width() - Height()) > 0.01f)
     return false;

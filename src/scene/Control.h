@@ -108,6 +108,9 @@ class TvxImage : public TvxVisualObject {
   TvxWrapMode WrapMode = vgWrapStretch;
   void Paint(QPainter& p) override;
   bool TurnsWithinItsBox() const override;
+  TvxOpaqueBands OpaqueBands() const override;
+  // A picture is not stroked: it paints nothing beyond its box but its parts.
+  float PaintOutset() const override { return ClipChildren() ? 0 : OutsetOfParts(Children(), 0); }
 
  private:
   bool IsRound() const;
@@ -116,6 +119,8 @@ class TvxImage : public TvxVisualObject {
   bool FRepaintingChange = false;
   mutable qint64 FRoundKey = 0;
   mutable bool FRound = false;
+  mutable qint64 FBandsKey = 0;
+  mutable QRect FColumns, FRows;  // opaque bands of the picture, in its pixels
 };
 
 // An image bound to stored picture data; here it simply holds its picture.

@@ -65,6 +65,39 @@ QImage Turned(const QImage& scaled, double degrees, qreal dpr) {
 
 }  // namespace
 
+namespace {
+
+// The longest run of true values, as [first, first + length).
+std::pair<int, int> LongestRun(const std::vector<bool>& opaque) {
+  int best = 0, bestLength = 0;
+  for (int i = 0, start = 0; i <= int(opaque.size()); ++i) {
+    if (i < int(opaque.size()) && opaque[size_t(i)]) continue;
+    if (i - start > bestLength) best = start, bestLength = i - start;
+    start = i + 1;
+  }
+  return {best, bestLength};
+}
+
+}  // namespace
+
+std::pair<QRect, QRect> vgOpaqueBands(const QImage& picture) {
+  if (picture.isNull()) return {};
+  const int w = picture.width(), h = picture.height();
+  if (!picture.hasAlphaChannel()) return {QRect(0, 0, w, h), QRect(0, 0, w, h)};
+  const QImage img = picture.format() == QImage::Format_ARGB32_Premultiplied
+                         ? picture
+                         : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  std::vector<bool> columns(size_t(w), true), rows(size_t(h), true);
+  for (int y = 0; y < h; ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    for (int x = 0; x < w; ++x)
+      if (qAlpha(row[x]) != 255) columns[size_t(x)] = rows[size_t(y)] = false;
+  }
+  const auto [x, width] = LongestRun(columns);
+  const auto [y, height] = LongestRun(rows);
+  return {width ? QRect(x, 0, width, h) : QRect(), height ? QRect(0, y, w, height) : QRect()};
+}
+
 bool vgIsRoundPicture(const QImage& picture) {
   if (picture.isNull() || !picture.hasAlphaChannel()) return false;
   const QImage img = picture.format() == QImage::Format_ARGB32_Premultiplied

@@ -4,10 +4,16 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
+#include <utility>
 
 // True when the picture is transparent outside the ellipse inscribed in it, so that turning it
 // about its centre never paints outside its box.
 bool vgIsRoundPicture(const QImage& picture);
+
+// The widest run of columns, and the tallest run of rows, whose pixels are all opaque (the whole
+// picture for one without an alpha channel; empty rectangles where there is none).
+std::pair<QRect, QRect> vgOpaqueBands(const QImage& picture);
 
 class TvxTurnFrames {
  public:

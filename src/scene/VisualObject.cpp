@@ -196,7 +196,11 @@ float TvxVisualObject::PaintOutset() const {
 }
 
 float TvxVisualObject::OutsetOfParts(const std::vector<TvxObject*>& parts) const {
-  float out = FStrokeThickness;
+  return OutsetOfParts(parts, FStrokeThickness);
+}
+
+float TvxVisualObject::OutsetOfParts(const std::vector<TvxObject*>& parts, float own) const {
+  float out = own;
   for (TvxObject* c : parts) {
     if (!c->Locked) continue;
     const TvxVisualObject* v = const_cast<TvxObject*>(c)->AsVisual();
@@ -264,13 +268,25 @@ void TvxVisualObject::PaintFillAndStroke(QPainter& p, float radius) {
 
 void TvxVisualObject::Repaint() {
   if (!IsVisibleInTree()) return;
-  const float out = PaintOutset() + 1;
-  QRectF rect = LocalRect().adjusted(-out, -out, out, out);
+  const float outset = PaintOutset(), out = outset + 1;
   // Turning about its centre, a round picture stays inside its unturned box.
-  const bool withinBox = FRotateAngle != 0 && TurnsWithinItsBox();
+  const bool turnsWithinBox = TurnsWithinItsBox();
+  const bool withinBox = FRotateAngle != 0 && turnsWithinBox;
+  const QTransform toParent = withinBox ? PlacementToParent() : LocalToParent();
+  // A pixel more on every side takes in the smoothed edges of fractional positions.
+  QRectF rect = toParent.mapRect(LocalRect().adjusted(-out, -out, out, out));
+  // A turning picture repaints every frame: worth leaving out what later siblings hide (not for
+  // every change: the items of a long list are siblings too).
+  if (turnsWithinBox) {
+    const QRectF painted = toParent.mapRect(LocalRect().adjusted(-outset, -outset, outset, outset));
+    if (const QRectF shown = UncoveredByLaterSiblings(painted); shown != painted) {
+      if (shown.isEmpty()) return;
+      rect &= shown.adjusted(-1, -1, 1, 1);
+    }
+  }
   const TvxVisualObject* v = this;
   for (;;) {
-    rect = (v == this && withinBox ? v->PlacementToParent() : v->LocalToParent()).mapRect(rect);
+    if (v != this) rect = v->LocalToParent().mapRect(rect);
     TvxVisualObject* p = v->ParentVisual();
     if (!p) break;
     if (p->FClipChildren) rect = rect.intersected(p->LocalRect());
@@ -278,6 +294,46 @@ void TvxVisualObject::Repaint() {
     v = p;
   }
   if (TvxObject* holder = v->Parent()) holder->InvalidateRect(rect);
+}
+
+// A sibling painted later and opaque across the whole height (or width) of `area` hides that part
+// of it: a change of this object there cannot be seen (a disc turning behind the artist picture
+// repaints only the strip that shows). A sibling that changes repaints its own area, so the
+// hidden part is repainted whenever it could come into view. `area` is in parent coordinates.
+QRectF TvxVisualObject::UncoveredByLaterSiblings(QRectF area) const {
+  const TvxVisualObject* parent = ParentVisual();
+  if (!parent) return area;
+  for (const TvxVisualObject* a = parent; a; a = a->ParentVisual())
+    if (a->FOpacity < 1) return area;  // what lies above lets this object show through
+  const auto& siblings = parent->Children();
+  auto it = std::find(siblings.begin(), siblings.end(), this);
+  if (it == siblings.end()) return area;
+  for (++it; it != siblings.end() && !area.isEmpty(); ++it) {
+    const TvxVisualObject* s = (*it)->AsVisual();
+    if (!s || !s->FVisible || s->FOpacity < 1) continue;
+    const QTransform t = s->LocalToParent();
+    if (t.type() > QTransform::TxScale) continue;
+    const TvxOpaqueBands bands = s->OpaqueBands();
+    // A pixel short on every side: edges at fractional positions are smoothed, not opaque.
+    const auto placed = [&t](const QRectF& band) {
+      return band.isEmpty() ? QRectF() : t.mapRect(band).adjusted(1, 1, -1, -1);
+    };
+    const QRectF columns = placed(bands.Columns);
+    if (!columns.isEmpty() && columns.top() <= area.top() && columns.bottom() >= area.bottom()) {
+      if (columns.left() <= area.left() && columns.right() > area.left())
+        area.setLeft(std::min(columns.right(), area.right()));
+      else if (columns.right() >= area.right() && columns.left() < area.right())
+        area.setRight(std::max(columns.left(), area.left()));
+    }
+    const QRectF rows = placed(bands.Rows);
+    if (!rows.isEmpty() && rows.left() <= area.left() && rows.right() >= area.right()) {
+      if (rows.top() <= area.top() && rows.bottom() > area.top())
+        area.setTop(std::min(rows.bottom(), area.bottom()));
+      else if (rows.bottom() >= area.bottom() && rows.top() < area.bottom())
+        area.setBottom(std::max(rows.top(), area.top()));
+    }
+  }
+  return area;
 }
 
 void TvxVisualObject::Changed(bool layout) {

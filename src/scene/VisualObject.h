@@ -107,6 +107,12 @@ class TvxVisualObject : public TvxObject {
   // What the object paints stays inside its unturned box whatever its RotateAngle (a round
   // picture): a turn then repaints only that box.
   virtual bool TurnsWithinItsBox() const { return false; }
+  // Bands of the local rectangle that Paint covers with fully opaque pixels: one across the whole
+  // height (Columns) and one across the whole width (Rows); empty where there is none.
+  struct TvxOpaqueBands {
+    QRectF Columns, Rows;
+  };
+  virtual TvxOpaqueBands OpaqueBands() const { return {}; }
 
   // Lays out aligned children inside the local rectangle.
   virtual void Realign();
@@ -143,8 +149,11 @@ class TvxVisualObject : public TvxObject {
   void PaintFillAndStroke(QPainter& p, float radius = 0);
   // The outset of the style parts among `parts` (children of this object).
   float OutsetOfParts(const std::vector<TvxObject*>& parts) const;
+  // The same for an object whose own painting reaches `own` beyond its box.
+  float OutsetOfParts(const std::vector<TvxObject*>& parts, float own) const;
 
  private:
+  QRectF UncoveredByLaterSiblings(QRectF area) const;
   bool FVisible = true, FEnabled = true, FHitTest = true;
   float FOpacity = 1;
   TvxPosition FPosition{this};

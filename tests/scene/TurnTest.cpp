@@ -145,3 +145,78 @@ TEST_F(Turning, ThroughAFlipThePictureIsTurnedDirectly) {
   scene->RenderToImage();
   EXPECT_EQ(TvxTurnFrames::CachedBytes(), 0);
 }
+
+namespace {
+
+// An album sleeve: opaque with rounded corners, or wholly translucent.
+QImage Sleeve(int alpha = 255) {
+  QImage img(120, 108, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(70, 60, 50, alpha));
+  p.drawRoundedRect(QRectF(0, 0, 120, 108), 5.5, 5.5);
+  return img;
+}
+
+int WidestPending(const PartialCanvas& canvas) {
+  int widest = 0;
+  for (const QRect& r : canvas.Pending()) widest = std::max(widest, r.width());
+  return widest;
+}
+
+}  // namespace
+
+TEST(TurnFrames, OpaqueBandsAreTheRunsOfWhollyOpaqueColumnsAndRows) {
+  const auto [columns, rows] = vgOpaqueBands(Sleeve());
+  EXPECT_EQ(columns.top(), 0);
+  EXPECT_EQ(columns.height(), 108);
+  EXPECT_GE(columns.left(), 2);  // the rounded corners are not opaque
+  EXPECT_LE(columns.right(), 117);
+  EXPECT_GT(columns.width(), 100);
+  EXPECT_EQ(rows.width(), 120);
+  EXPECT_GT(rows.height(), 90);
+  EXPECT_EQ(vgOpaqueBands(Sleeve(200)), std::pair(QRect(), QRect()));
+  const QImage plain = Sleeve().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(vgOpaqueBands(plain).first, QRect(0, 0, 120, 108)) << "no alpha channel: all opaque";
+  EXPECT_EQ(vgOpaqueBands(QImage()), std::pair(QRect(), QRect()));
+}
+
+// The disc turns half behind the artist's sleeve: only the strip beside the sleeve can change.
+TEST_F(Turning, BehindAnOpaqueSleeveATurnRepaintsOnlyTheStripThatShows) {
+  auto* sleeve = new TvxImage();
+  sleeve->SetBounds(35, 66, 120, 108);
+  sleeve->Bitmap().Assign(Sleeve());
+  sleeve->SetParent(view);
+  PartialCanvas canvas(scene);
+  auto turnAndCompare = [&](float angle) {
+    disc->SetRotateAngle(angle);
+    const int widest = WidestPending(canvas);
+    canvas.Flush();
+    EXPECT_EQ(DifferentPixels(canvas.Image(), scene->RenderToImage()), 0) << "at " << angle;
+    return widest;
+  };
+  EXPECT_LE(turnAndCompare(30), 186 - 148 + 6);
+
+  sleeve->SetOpacity(0.5f);  // the disc shows through
+  canvas.Flush();
+  EXPECT_GT(turnAndCompare(60), 106);
+  sleeve->SetOpacity(1);
+  sleeve->Bitmap().Assign(Sleeve(200));
+  canvas.Flush();
+  EXPECT_GT(turnAndCompare(90), 106);
+
+  sleeve->Bitmap().Assign(Sleeve());
+  sleeve->Position().SetX(0);  // slid half away: more of the disc shows, and is repainted
+  canvas.Flush();
+  EXPECT_GT(turnAndCompare(120), 186 - 148 + 6);
+  EXPECT_LT(turnAndCompare(150), 106);
+  sleeve->SetBounds(60, 40, 140, 160);  // over the whole disc: nothing to repaint
+  canvas.Flush();
+  disc->SetRotateAngle(180);
+  EXPECT_TRUE(canvas.Pending().empty());
+  view->SetOpacity(0.9f);  // a translucent view: the sleeve no longer hides the disc
+  canvas.Flush();
+  EXPECT_GT(turnAndCompare(210), 100);
+}
