@@ -63,10 +63,6 @@ QImage Turned(const QImage& scaled, double degrees, qreal dpr) {
   return frame;
 }
 
-}  // namespace
-
-namespace {
-
 // The longest run of true values, as [first, first + length).
 std::pair<int, int> LongestRun(const std::vector<bool>& opaque) {
   int best = 0, bestLength = 0;

@@ -296,6 +296,29 @@ void TvxVisualObject::Repaint() {
   if (TvxObject* holder = v->Parent()) holder->InvalidateRect(rect);
 }
 
+namespace {
+
+// The interval [first, last] loses what [coverFirst, coverLast] covers from one of its ends.
+void CutEnd(qreal& first, qreal& last, qreal coverFirst, qreal coverLast) {
+  if (coverFirst <= first && coverLast > first)
+    first = std::min(coverLast, last);
+  else if (coverLast >= last && coverFirst < last)
+    last = std::max(coverFirst, first);
+}
+
+// `area` loses what `cover` hides of it where the cover spans it across.
+void CutAway(QRectF& area, const QRectF& cover) {
+  if (cover.isEmpty()) return;
+  qreal left = area.left(), right = area.right(), top = area.top(), bottom = area.bottom();
+  if (cover.top() <= top && cover.bottom() >= bottom)
+    CutEnd(left, right, cover.left(), cover.right());
+  if (cover.left() <= left && cover.right() >= right)
+    CutEnd(top, bottom, cover.top(), cover.bottom());
+  area.setCoords(left, top, right, bottom);
+}
+
+}  // namespace
+
 // A sibling painted later and opaque across the whole height (or width) of `area` hides that part
 // of it: a change of this object there cannot be seen (a disc turning behind the artist picture
 // repaints only the strip that shows). A sibling that changes repaints its own area, so the
@@ -318,20 +341,8 @@ QRectF TvxVisualObject::UncoveredByLaterSiblings(QRectF area) const {
     const auto placed = [&t](const QRectF& band) {
       return band.isEmpty() ? QRectF() : t.mapRect(band).adjusted(1, 1, -1, -1);
     };
-    const QRectF columns = placed(bands.Columns);
-    if (!columns.isEmpty() && columns.top() <= area.top() && columns.bottom() >= area.bottom()) {
-      if (columns.left() <= area.left() && columns.right() > area.left())
-        area.setLeft(std::min(columns.right(), area.right()));
-      else if (columns.right() >= area.right() && columns.left() < area.right())
-        area.setRight(std::max(columns.left(), area.left()));
-    }
-    const QRectF rows = placed(bands.Rows);
-    if (!rows.isEmpty() && rows.left() <= area.left() && rows.right() >= area.right()) {
-      if (rows.top() <= area.top() && rows.bottom() > area.top())
-        area.setTop(std::min(rows.bottom(), area.bottom()));
-      else if (rows.bottom() >= area.bottom() && rows.top() < area.bottom())
-        area.setBottom(std::max(rows.top(), area.top()));
-    }
+    CutAway(area, placed(bands.Columns));
+    CutAway(area, placed(bands.Rows));
   }
   return area;
 }
