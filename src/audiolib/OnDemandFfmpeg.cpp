@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
 
 namespace melvo::audiolib::ondemand {
 namespace {
@@ -36,7 +35,7 @@ bool openFfmpeg() {
 
 void openFfmpegInBackground() {
   static std::once_flag started;
-  std::call_once(started, [] { std::thread([] { openFfmpeg(); }).detach(); });
+  std::call_once(started, [] { ::base::ondemand::runInBackground([] { openFfmpeg(); }); });
 }
 
 }  // namespace melvo::audiolib::ondemand

@@ -4,8 +4,40 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 namespace base::ondemand {
+namespace {
+
+// One object for the whole program, destroyed by exit() before the C runtime finalises the
+// libraries, so that its destructor is where the background work is waited for.
+class BackgroundWork {
+ public:
+  void start(void (*work)()) {
+    std::lock_guard lock(mutex_);
+    threads_.emplace_back(work);
+  }
+  ~BackgroundWork() {
+    std::vector<std::thread> running;
+    {
+      std::lock_guard lock(mutex_);
+      running.swap(threads_);
+    }
+    for (std::thread& t : running) t.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
+void runInBackground(void (*work)()) {
+  static BackgroundWork background;
+  background.start(work);
+}
 
 bool Library::open() {
   if (first_ && !first_->open()) return false;

@@ -16,6 +16,12 @@
 
 namespace base::ondemand {
 
+// Runs `work` (opening libraries ahead of their first use, say) on a thread of its own and
+// returns at once. The program's end waits for it: a library opened while the C runtime is
+// already finalising the loaded ones would run their constructors a second time, and GLib and
+// libgomp end the program with an assertion when that happens.
+void runInBackground(void (*work)());
+
 class Library {
  public:
   // `fileName` is the soname. `onOpen` runs once with the handle, before any function of the
@@ -42,7 +48,7 @@ class Library {
   Library* first_;
   std::once_flag once_;
   void* handle_ = nullptr;
-  // Kept without a destructor: a thread may still be opening while the program ends.
+  // Kept without a destructor: a thread may still be using the library while the program ends.
   char error_[256] = {};
 };
 

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +93,26 @@ TEST(OnDemandDeathTest, AFunctionTheLibraryLacksEndsTheProgramWithItsName) {
   EXPECT_DEATH(probe.resolve("ondemand_probe_absent"), "has no ondemand_probe_absent");
   static base::ondemand::Library missing{"libmelvo-no-such-library.so.0"};
   EXPECT_DEATH(missing.resolve("anything"), "libmelvo-no-such-library");
+}
+
+// What runs in the background is waited for by exit(): the handler registered before the work
+// started runs after the program has waited, so it finds the work done.
+std::atomic<bool> gBackgroundDone{false};
+void ExitAsTheBackgroundWorkLeftIt() {
+  ::_exit(gBackgroundDone ? 0 : 3);
+}
+
+TEST(OnDemandDeathTest, TheProgramsEndWaitsForWorkStartedInTheBackground) {
+  EXPECT_EXIT(
+      {
+        std::atexit(ExitAsTheBackgroundWorkLeftIt);
+        base::ondemand::runInBackground([] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          gBackgroundDone = true;
+        });
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
