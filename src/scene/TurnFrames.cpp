@@ -80,9 +80,7 @@ std::pair<QRect, QRect> vgOpaqueBands(const QImage& picture) {
   if (picture.isNull()) return {};
   const int w = picture.width(), h = picture.height();
   if (!picture.hasAlphaChannel()) return {QRect(0, 0, w, h), QRect(0, 0, w, h)};
-  const QImage img = picture.format() == QImage::Format_ARGB32_Premultiplied
-                         ? picture
-                         : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QImage img = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);  // shared if so
   std::vector<bool> columns(size_t(w), true), rows(size_t(h), true);
   for (int y = 0; y < h; ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
@@ -96,9 +94,7 @@ std::pair<QRect, QRect> vgOpaqueBands(const QImage& picture) {
 
 bool vgIsRoundPicture(const QImage& picture) {
   if (picture.isNull() || !picture.hasAlphaChannel()) return false;
-  const QImage img = picture.format() == QImage::Format_ARGB32_Premultiplied
-                         ? picture
-                         : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QImage img = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);  // shared if so
   const double rx = img.width() / 2.0, ry = img.height() / 2.0;
   // Pixels whose centre lies more than a pixel outside the ellipse must be clear (the edge
   // itself may be smoothed).
